@@ -1,0 +1,195 @@
+#include "fileio/ReadImage.h"
+
+#include <cstdio>
+
+namespace km {
+
+namespace {
+
+using imgx::Code;
+
+constexpr Code kFilterUnavailable = 104;
+
+bool CountsAsNotRecognised(ImageTypeCode t) {
+  return (t >= 100 && t <= 105) || t == 500 || (t >= 502 && t <= 505) || t == 507;
+}
+
+bool CanOpen(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) {
+    return false;
+  }
+  std::fclose(f);
+  return true;
+}
+
+// Import filters read their slot's library; until they are registered no slot holds
+// one, so a filter type answers "filter not available".
+Code ReadThroughFilter(const FileTypeTable& table, ImageTypeCode type) {
+  const int slot = type - kTypeFirstFilter;
+  if (slot < 0 || slot >= FileTypeTable::kSlotCount || table.slot(slot).libraryPath.empty()) {
+    return kFilterUnavailable;
+  }
+  return kFilterUnavailable;
+}
+
+Code RequestInfo(ImageTypeCode type, const std::string& path, imgx::ImageInfo* info) {
+  using namespace imgx;
+  switch (type) {
+    case 0: case 4: return InfoBMP(path, info);
+    case 2: return InfoCLP(path, info);
+    case 3: return InfoCUT(path, info);
+    case 6: return InfoGIF(path, info);
+    case 7: case 12: return InfoIFF(path, info);
+    case 8: return InfoIMG(path, info);
+    case 10: case 11: return InfoJPG(path, info);
+    case 13: return InfoMAC(path, info);
+    case 14: return InfoMSP(path, info);
+    case 15: return InfoPCD(path, info);
+    case 16: return InfoPCX(path, info);
+    case 17: return InfoPIC(path, info);
+    case 18: return InfoRAS(path, info);
+    case 19: return InfoCISRLE(path, info);
+    case 20: return InfoTGA(path, info);
+    case 21: return InfoTIF(path, info);
+    case 22: return InfoWMF(path, info);
+    case 23: return InfoWPG(path, info);
+    case 106: return InfoPSD(path, info);
+    case 107: case 108: case 109: return InfoPXM(path, info);
+    case 110: return InfoPNG(path, info);
+    case 113: return InfoPICT(path, info);
+    default: return kNoReader;
+  }
+}
+
+Code Decode(ProgressWindow progress, const Profile& profile, ImageTypeCode type, const std::string& path,
+            DibHandle* out, std::int16_t* transparentIndex, imgx::ExtraHandle* extra) {
+  using namespace imgx;
+  ExtraHandle ignored;
+  ExtraHandle* keep = extra != nullptr ? extra : &ignored;
+  switch (type) {
+    case 0: case 4: return DecodeBMP(progress, path, out);
+    case 2: return DecodeCLP(progress, path, out);
+    case 3: return DecodeCUT(progress, path, out);
+    case 8: return DecodeIMG(progress, path, out);
+    case 13: return DecodeMAC(progress, path, out);
+    case 14: return DecodeMSP(progress, path, out);
+    case 16: return DecodePCX(progress, path, out);
+    case 18: return DecodeRAS(progress, path, out);
+    case 23: return DecodeWPG(progress, path, out);
+    case 6: return DecodeGIF(progress, path, out, transparentIndex);
+    case 7: case 12: return DecodeIFF(progress, path, out);
+    case 10: case 11: return DecodeJPG(progress, path, out);
+    case 15: {
+      const int stored = profile.getInt("Format", "PCD_LoadSize", 2);
+      return DecodePCD(progress, path, out, stored == 5 ? 0 : stored + 1);
+    }
+    case 17: {
+      // A Lotus drawing shares the extension; it is rendered through the metafile
+      // path, which has no reader yet.
+      const Code r = DecodePIC(progress, path, out);
+      std::uint16_t content = 0;
+      if (r == kNotPcPaint && ImageType(path, &content) == imgx::kOk && content == kTypeLotusPic) {
+        return kNoReader;
+      }
+      return r;
+    }
+    case 19: {
+      int kind = 0;
+      const Code r = PickRLEType(path, &kind);
+      if (r != imgx::kOk) {
+        return r;
+      }
+      if (kind == 1) {
+        return DecodeBMP(progress, path, out);
+      }
+      if (kind == 10) {
+        return DecodeCISRLE(progress, path, out);
+      }
+      return kNotThisFormat;
+    }
+    case 20: return DecodeTGA(progress, path, out, keep);
+    case 21: return DecodeTIF(progress, path, out, keep);
+    case 106: return DecodePSD(progress, path, out);
+    case 107: case 108: case 109: return DecodePXM(progress, path, out);
+    case 110: return DecodePNG(progress, path, out, keep, transparentIndex);
+    case 113: return DecodePICT(progress, path, out);
+    default:
+      // Metafiles (WMF, CGM, Lotus PIC) need a renderer this library does not have.
+      return kNoReader;
+  }
+}
+
+}  // namespace
+
+ImageTypeCode ResolveImageType(const FileTypeTable& table, const std::string& path, int tableIndex) {
+  ImageTypeCode t = kTypeNotRecognised;
+  if (tableIndex >= 1) {
+    if (tableIndex <= table.entryCount()) {
+      t = table.entry(tableIndex).type;
+    }
+  } else {
+    const std::string key = ExtensionKey(path);
+    const int n = key.empty() ? 0 : table.findKey(key);
+    if (n != 0) {
+      t = table.entry(n).type;
+    } else if (imgx::ImageType(path, &t) != imgx::kOk) {
+      t = kTypeNotRecognised;
+    }
+  }
+  return CountsAsNotRecognised(t) ? kTypeNotRecognised : t;
+}
+
+imgx::Code ReadImageFile(ProgressWindow progress, const FileTypeTable& table, const Profile& profile,
+                         DibHandle* out, const std::string& path, int tableIndex, ImageTypeCode* type,
+                         std::int16_t* transparentIndex, imgx::ExtraHandle* extra) {
+  std::int16_t transparentDummy = -1;
+  std::int16_t* transparent = transparentIndex != nullptr ? transparentIndex : &transparentDummy;
+  if (out != nullptr) {
+    out->reset();
+  }
+  *transparent = -1;
+  if (extra != nullptr) {
+    extra->reset();
+  }
+  if (out == nullptr) {
+    return static_cast<Code>(kInvalidArgument);
+  }
+  if (!CanOpen(path)) {
+    return imgx::kCannotOpen;
+  }
+  const ImageTypeCode t = ResolveImageType(table, path, tableIndex);
+  if (type != nullptr) {
+    *type = t;
+  }
+  if (t == kTypeNotRecognised) {
+    return imgx::kUnrecognised;
+  }
+  Code r = 0;
+  if (t >= kTypeFirstFilter) {
+    r = ReadThroughFilter(table, t);
+  } else {
+    imgx::ImageInfo info;
+    RequestInfo(t, path, &info);
+    r = Decode(progress, profile, t, path, out, transparent, extra);
+  }
+  if (r == imgx::kOk) {
+    return r;
+  }
+  out->reset();
+  if (extra != nullptr) {
+    extra->reset();
+  }
+  *transparent = -1;
+  if (tableIndex == 0 && r != imgx::kCancelled && r != imgx::kNoMemory && r != 304 && r != 503 && r != 512 &&
+      r != 532) {
+    const std::string key = ExtensionKey(path);
+    const int n = key.empty() ? 0 : table.findKey(key, true);
+    if (n != 0) {
+      return ReadThroughFilter(table, table.entry(n).type);
+    }
+  }
+  return r;
+}
+
+}  // namespace km
