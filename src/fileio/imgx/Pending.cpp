@@ -4,7 +4,6 @@
 
 namespace km::imgx {
 
-Code ImageType(const std::string&, std::uint16_t*) { return kNoReader; }
 Code InfoBMP(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoCISRLE(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoCLP(const std::string&, ImageInfo*) { return kNoReader; }

@@ -1,0 +1,64 @@
+#pragma once
+
+// Writing an image in one of the 27 output formats: the depth check made before
+// anything is touched, the output name, the encoder call of each format and sub-type,
+// and the transparency rules of the "OutTransType" setting.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/Profile.h"
+#include "fileio/imgx/Imgx.h"
+#include "imaging/Dib.h"
+#include "imaging/Progress.h"
+
+namespace km {
+
+// OutputFormatIndex, 1..27, in the order of the output type list.
+enum OutputFormat : int {
+  kOutBMP = 1, kOutCLP, kOutCUT, kOutDIB, kOutEPS, kOutGIF, kOutIFF, kOutIMG, kOutJIF, kOutJPG, kOutLBM,
+  kOutMAC, kOutMSP, kOutPBM, kOutPCT, kOutPCX, kOutPGM, kOutPIC, kOutPNG, kOutPPM, kOutPSD, kOutRAS,
+  kOutRLE, kOutTGA, kOutTIF, kOutWMF, kOutWPG,
+};
+inline constexpr int kOutputFormatCount = 27;
+
+// The output extension of a format, with its dot (".bmp"); empty outside 1..27.
+std::string OutputExtension(int format);
+
+// 0 when the image can be written as (format, subType), else the message id that says
+// why not (5005 to 5017); 5002 when the image is not a valid one.
+int CheckOutputDepth(int format, int subType, const Dib* dib);
+
+// Replaces everything from the last "." of the file name with the format's extension,
+// or appends it when the name has none. A "." in a folder name never counts.
+std::string ReplaceExtension(const std::string& path, int format);
+
+// Writes dib to path as (format, subType). extra is what the reader kept (may be null),
+// grey the result of IsDIBGreyScaled, transparentValue what the reader reported. The
+// "ScriptRun" settings come from profile. Answers the encoder's code; a format or
+// sub-type outside the lists writes nothing and answers 0.
+imgx::Code WriteImageFile(ProgressWindow progress, const Profile& profile, const std::string& path, const Dib* dib,
+                          const imgx::ImageExtra* extra, int format, int subType, int grey,
+                          int transparentValue);
+
+// The transparent index WriteImageFile hands to the GIF encoder, by "OutTransType".
+int OutputTransparentIndex(const Profile& profile, const Dib* dib, int transparentValue);
+
+// A logical palette (version 0x300) made from the image's colour table.
+struct LogPalette {
+  std::uint16_t version = 0x300;
+  struct Entry {
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    std::uint8_t flags = 0;
+  };
+  std::vector<Entry> entries;
+};
+
+// One entry per colour-table entry; an image without a table gets the 256 entries of a
+// 3-3-2 colour cube. 101 for a null argument, 102 when memory runs out.
+OpResult PaletteFromDIB(const Dib* dib, std::unique_ptr<LogPalette>* palette);
+
+}  // namespace km
