@@ -316,6 +316,7 @@ constexpr Entry kStrings[] = {
     {2089, "Clipboard in use; try again later."},
     {2090, "Clipboard in use; unable to set contents."},
     {2091, "Clipboard in use; unable to get contents."},
+    {2092, "one of its texts is 1024 characters or longer"},
     {2515, "Open Preview Image"},
     {2516, "Select Transparent Color"},
     {2517, "Select Background Color"},
