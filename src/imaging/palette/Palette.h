@@ -90,7 +90,8 @@ OpResult GatherImagePalette(const Dib* image, int method, int colors, bool inclu
 
 // ---------------------------------------------------------------------------------
 // Mapping to a given palette. bits 4 or 8; method 0 nearest colour, 2 error diffusion;
-// count the usable entries (1..256; 0 answers 101 since there is nothing to match);
+// count the usable entries (0 answers 101: nothing to match; above 2^bits it is held to
+// 2^bits so that every index fits the output);
 // palette holds at least max(count, 2^bits) entries, whose first 2^bits become the
 // result's colour table. Sources of 4, 8 or 24 bits. No progress, no cancel.
 // The nearest-colour memo of the calling thread is released before returning.
