@@ -16,7 +16,6 @@ Code InfoMAC(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoMSP(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoPCD(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoPCX(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoPICT(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoPNG(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoPSD(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoPXM(const std::string&, ImageInfo*) { return kNoReader; }
@@ -35,7 +34,6 @@ Code DecodeJPG(ProgressWindow, const std::string&, DibHandle*) { return kNoReade
 Code DecodeMAC(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeMSP(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodePCX(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
-Code DecodePICT(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodePSD(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodePXM(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeRAS(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
@@ -57,7 +55,6 @@ Code EncodeJPG(ProgressWindow, const std::string&, const Dib*, int, int, int) { 
 Code EncodeMAC(ProgressWindow, const std::string&, const Dib*, int) { return kNoReader; }
 Code EncodeMSP(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodePCX(ProgressWindow, const std::string&, const Dib*, int, int) { return kNoReader; }
-Code EncodePICT(ProgressWindow, const std::string&, const Dib*, int) { return kNoReader; }
 Code EncodePNG(ProgressWindow, const std::string&, const Dib*, const ImageExtra*, int, int, int, int) { return kNoReader; }
 Code EncodePSD(ProgressWindow, const std::string&, const Dib*, int) { return kNoReader; }
 Code EncodePXM(ProgressWindow, const std::string&, const Dib*, int, const std::string&) { return kNoReader; }
