@@ -19,39 +19,52 @@ namespace km {
 
 namespace {
 
-// Orders a pair so that a <= b.
-inline void Sort2(std::uint8_t& a, std::uint8_t& b) {
-  const std::uint8_t lo = std::min(a, b);
-  b = std::max(a, b);
-  a = lo;
+inline std::uint8_t Min3(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+  return std::min(std::min(a, b), c);
+}
+inline std::uint8_t Max3(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+  return std::max(std::max(a, b), c);
+}
+inline std::uint8_t Med3(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+  return std::max(std::min(a, b), std::min(std::max(a, b), c));
 }
 
-// The fifth smallest of nine: a 19-exchange network.
-inline std::uint8_t Median9(std::array<std::uint8_t, 9> p) {
-  Sort2(p[1], p[2]); Sort2(p[4], p[5]); Sort2(p[7], p[8]);
-  Sort2(p[0], p[1]); Sort2(p[3], p[4]); Sort2(p[6], p[7]);
-  Sort2(p[1], p[2]); Sort2(p[4], p[5]); Sort2(p[7], p[8]);
-  Sort2(p[0], p[3]); Sort2(p[5], p[8]); Sort2(p[4], p[7]);
-  Sort2(p[3], p[6]); Sort2(p[1], p[4]); Sort2(p[2], p[5]);
-  Sort2(p[4], p[7]); Sort2(p[4], p[2]); Sort2(p[6], p[4]);
-  Sort2(p[4], p[2]);
-  return p[4];
-}
-
-// The nine values around byte k of the middle row: below, middle and above, each left,
-// centre, right. p[4] is the centre.
+// The 3 x 3 window around every byte of a row, seen as three sorted columns. Each padded
+// column (below, middle, above) is sorted once into lo <= mid <= hi and shared by the
+// three windows that contain it. Over the columns at k, k + bpp and k + 2 * bpp:
+//   minimum = min of the lows, maximum = max of the highs,
+//   median  = med3(max of the lows, med3 of the middles, min of the highs),
+// the classic compare-exchange network for the fifth of nine values.
 struct Window {
   const std::uint8_t* below;
   const std::uint8_t* middle;
   const std::uint8_t* above;
+  const std::uint8_t* lo;
+  const std::uint8_t* mid;
+  const std::uint8_t* hi;
   std::size_t bpp;
 
-  std::array<std::uint8_t, 9> at(std::size_t k) const {
-    return {below[k], below[k + bpp], below[k + 2 * bpp],
-            middle[k], middle[k + bpp], middle[k + 2 * bpp],
-            above[k], above[k + bpp], above[k + 2 * bpp]};
+  std::uint8_t minimum(std::size_t k) const { return Min3(lo[k], lo[k + bpp], lo[k + 2 * bpp]); }
+  std::uint8_t maximum(std::size_t k) const { return Max3(hi[k], hi[k + bpp], hi[k + 2 * bpp]); }
+  std::uint8_t median(std::size_t k) const {
+    return Med3(Max3(lo[k], lo[k + bpp], lo[k + 2 * bpp]), Med3(mid[k], mid[k + bpp], mid[k + 2 * bpp]),
+                Min3(hi[k], hi[k + bpp], hi[k + 2 * bpp]));
+  }
+  std::uint8_t centre(std::size_t k) const { return middle[k + bpp]; }
+  int neighbourSum(std::size_t k) const {
+    return below[k] + below[k + bpp] + below[k + 2 * bpp] + middle[k] + middle[k + 2 * bpp] +
+           above[k] + above[k + bpp] + above[k + 2 * bpp];
   }
 };
+
+void SortColumns(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::size_t n,
+                 std::uint8_t* lo, std::uint8_t* mid, std::uint8_t* hi) {
+  for (std::size_t k = 0; k < n; ++k) {
+    lo[k] = Min3(a[k], b[k], c[k]);
+    mid[k] = Med3(a[k], b[k], c[k]);
+    hi[k] = Max3(a[k], b[k], c[k]);
+  }
+}
 
 // Runs `filterRow(window, rowBytes, outRow)` for every stored row from the bottom up on a
 // copy of the source. Checks depth and height, reports 0, (row + 1) * 100 / height before
@@ -80,7 +93,7 @@ OpResult Filter3x3(ProgressWindow progress, const Dib* source, DibHandle* result
   }
   std::vector<std::uint8_t> store;
   try {
-    store.resize(3 * padded);
+    store.resize(6 * padded);
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }
@@ -101,7 +114,11 @@ OpResult Filter3x3(ProgressWindow progress, const Dib* source, DibHandle* result
       filters::LoadPaddedRow(source->row(filters::ClampRow(r + 1, height)), width, bpp, 1,
                              rows[2]);
     }
-    filterRow(Window{rows[0], rows[1], rows[2], static_cast<std::size_t>(bpp)}, rowBytes,
+    std::uint8_t* lo = store.data() + 3 * padded;
+    std::uint8_t* mid = lo + padded;
+    std::uint8_t* hi = mid + padded;
+    SortColumns(rows[0], rows[1], rows[2], padded, lo, mid, hi);
+    filterRow(Window{rows[0], rows[1], rows[2], lo, mid, hi, static_cast<std::size_t>(bpp)}, rowBytes,
               out->row(r));
   }
   filters::ReportOnly(progress, 100);
@@ -117,23 +134,21 @@ OpResult RankFilterDIB(ProgressWindow progress, const Dib* source, DibHandle* re
       return Filter3x3(progress, source, result,
                        [](const Window& w, std::size_t n, std::uint8_t* out) {
                          for (std::size_t k = 0; k < n; ++k) {
-                           const auto p = w.at(k);
-                           out[k] = std::min({p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8]});
+                           out[k] = w.minimum(k);
                          }
                        });
     case kRankMedian:
       return Filter3x3(progress, source, result,
                        [](const Window& w, std::size_t n, std::uint8_t* out) {
                          for (std::size_t k = 0; k < n; ++k) {
-                           out[k] = Median9(w.at(k));
+                           out[k] = w.median(k);
                          }
                        });
     case kRankDilate:
       return Filter3x3(progress, source, result,
                        [](const Window& w, std::size_t n, std::uint8_t* out) {
                          for (std::size_t k = 0; k < n; ++k) {
-                           const auto p = w.at(k);
-                           out[k] = std::max({p[0], p[1], p[2], p[3], p[4], p[5], p[6], p[7], p[8]});
+                           out[k] = w.maximum(k);
                          }
                        });
     default:
@@ -151,11 +166,9 @@ OpResult DespeckleDIB(ProgressWindow progress, const Dib* source, DibHandle* res
   return Filter3x3(progress, source, result,
                    [](const Window& w, std::size_t n, std::uint8_t* out) {
                      for (std::size_t k = 0; k < n; ++k) {
-                       const auto p = w.at(k);
-                       const int sum = p[0] + p[1] + p[2] + p[3] + p[5] + p[6] + p[7] + p[8];
-                       const int mean = sum >> 3;
-                       if (std::abs(mean - p[4]) > kSpeckDistance) {
-                         out[k] = Median9(p);
+                       const int mean = w.neighbourSum(k) >> 3;
+                       if (std::abs(mean - w.centre(k)) > kSpeckDistance) {
+                         out[k] = w.median(k);
                        }
                      }
                    });
