@@ -43,7 +43,9 @@ public:
 
 private:
   struct Node;
-  void Reduce();
+  // Folds the newest inner node of the deepest level into a leaf; false when there is
+  // no inner node left.
+  bool Reduce();
   static void Free(Node* node);
 
   Node* root_ = nullptr;

@@ -68,23 +68,18 @@ bool Octree::Add(int red, int green, int blue) {
   leaf->red += static_cast<std::uint32_t>(red);
   leaf->green += static_cast<std::uint32_t>(green);
   leaf->blue += static_cast<std::uint32_t>(blue);
-  while (leafCount_ > colors_) {
-    const std::uint32_t before = leafCount_;
-    Reduce();
-    if (leafCount_ == before) {
-      break;  // nothing left to reduce
-    }
+  while (leafCount_ > colors_ && Reduce()) {
   }
   return true;
 }
 
-void Octree::Reduce() {
+bool Octree::Reduce() {
   int level = depth_ - 1;
   while (level >= 0 && reducible_[static_cast<std::size_t>(level)] == nullptr) {
     --level;
   }
   if (level < 0) {
-    return;
+    return false;
   }
   Node* node = reducible_[static_cast<std::size_t>(level)];
   reducible_[static_cast<std::size_t>(level)] = node->next;
@@ -105,6 +100,7 @@ void Octree::Reduce() {
   }
   node->leaf = true;
   leafCount_ = leafCount_ + 1 - merged;
+  return true;
 }
 
 namespace {
