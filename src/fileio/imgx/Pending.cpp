@@ -23,7 +23,6 @@ Code InfoRAS(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoTGA(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoTIF(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoWMF(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoWPG(const std::string&, ImageInfo*) { return kNoReader; }
 Code DecodeBMP(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeCISRLE(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeCLP(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
@@ -37,7 +36,6 @@ Code DecodePCX(ProgressWindow, const std::string&, DibHandle*) { return kNoReade
 Code DecodePSD(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodePXM(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeRAS(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
-Code DecodeWPG(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeGIF(ProgressWindow, const std::string&, DibHandle*, std::int16_t*) { return kNoReader; }
 Code DecodePNG(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*, std::int16_t*) { return kNoReader; }
 Code DecodeTGA(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*) { return kNoReader; }
@@ -61,7 +59,6 @@ Code EncodePXM(ProgressWindow, const std::string&, const Dib*, int, const std::s
 Code EncodeRAS(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeTGA(ProgressWindow, const std::string&, const Dib*, const ImageExtra*, int, int) { return kNoReader; }
 Code EncodeTIF(ProgressWindow, const std::string&, const Dib*, const ImageExtra*, int, int, int) { return kNoReader; }
-Code EncodeWPG(ProgressWindow, const std::string&, const Dib*, int, int) { return kNoReader; }
 Code PickRLEType(const std::string&, int*) { return kNoReader; }
 
 }  // namespace km::imgx
