@@ -61,16 +61,27 @@ void SqueezeLine(const Line& line, int first, int last, int span, int channels, 
   }
 }
 
-// The span ends of line i of n with the trapezoid's inset f across a line of length
-// `across`: narrowing toward high indices (full at 0) or toward low ones.
-void SpanEnds(bool narrowHigh, int i, int f, int n, int across, int* first, int* last) {
+// The span ends of line i of n, for an inset f across a line `across` pixels long,
+// narrowing toward high indices (full at 0) or toward low ones. Columns truncate the
+// slope term alone; rows truncate the whole line equation through the corners, which
+// keeps the full edge full in both directions.
+void SpanEnds(bool columns, bool narrowHigh, int i, int f, int n, int across, int* first, int* last) {
   const float slope = static_cast<float>(f) / static_cast<float>(n);
-  if (narrowHigh) {
-    *first = static_cast<int>(static_cast<float>(i) * slope);
-    *last = across + static_cast<int>(static_cast<float>(-i) * slope);
+  const float inset = static_cast<float>(i) * slope;
+  if (columns) {
+    if (narrowHigh) {
+      *first = static_cast<int>(inset);
+      *last = across + static_cast<int>(-inset);
+    } else {
+      *first = f + static_cast<int>(-inset);
+      *last = (across - f) + static_cast<int>(inset);
+    }
+  } else if (narrowHigh) {
+    *first = static_cast<int>(inset);
+    *last = static_cast<int>(static_cast<float>(across) - inset);
   } else {
-    *first = f + static_cast<int>(static_cast<float>(-i) * slope);
-    *last = (across - f) + static_cast<int>(static_cast<float>(i) * slope);
+    *first = static_cast<int>(static_cast<float>(f) - inset);
+    *last = static_cast<int>(static_cast<float>(across - f) + inset);
   }
 }
 
@@ -119,7 +130,7 @@ OpResult PerspectiveDIB(ProgressWindow progress, const Dib* source, DibHandle* r
     }
     int first = 0;
     int last = 0;
-    SpanEnds(narrowHigh, i, f, lines, across, &first, &last);
+    SpanEnds(horizontal, narrowHigh, i, f, lines, across, &first, &last);
     Line line;
     if (horizontal) {
       line = {sbase + i * channels, dbase + i * channels, stride, h};
