@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "FilterTestUtil.h"
@@ -82,9 +83,13 @@ class EveryKernel : public ::testing::TestWithParam<KernelCase> {};
 TEST_P(EveryKernel, MatchesDirectEvaluation) {
   const auto& [def, bits] = GetParam();
   // Full-range pixels exercise the clamps, a narrow band the arithmetic in between.
-  for (const auto& [lo, hi] : {std::pair{0, 255}, std::pair{96, 160}}) {
-    DibHandle src = MakeImage(7, 6, bits);
-    FillBand(*src, static_cast<std::uint32_t>(def.code * 31 + bits + lo), lo, hi);
+  // Also one- and two-column images, where both edge copies meet.
+  for (const auto& [w, h, lo, hi] : {std::tuple{7, 6, 0, 255}, std::tuple{7, 6, 96, 160},
+                                     std::tuple{1, 5, 0, 255}, std::tuple{2, 5, 96, 160}}) {
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " values " + std::to_string(lo) + ".." +
+                 std::to_string(hi));
+    DibHandle src = MakeImage(w, h, bits);
+    FillBand(*src, static_cast<std::uint32_t>(def.code * 31 + bits + lo + w), lo, hi);
     DibHandle before;
     ASSERT_EQ(CopyDIB(src.get(), &before), kOk);
 

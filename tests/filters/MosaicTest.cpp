@@ -47,13 +47,15 @@ class MosaicCase : public ::testing::TestWithParam<std::tuple<int, int, int>> {}
 
 TEST_P(MosaicCase, MatchesBlockAverages) {
   const auto [w, h, bits] = GetParam();
-  DibHandle src = bits == 24 ? MakeRgb(10, 7, 0, 0, 0) : MakeGrey(10, 7);
-  FillBand(*src, static_cast<std::uint32_t>(w * 100 + h), 0, 255);
-  DibHandle out;
-  ASSERT_EQ(MosaicDIB(nullptr, src.get(), &out, w, h), kOk);
-  DibHandle want = Reference(*src, w, h);
-  std::string why;
-  EXPECT_TRUE(SamePixels(*out, *want, &why)) << why;
+  for (const auto& [width, height] : {std::pair{10, 7}, std::pair{1, 1}, std::pair{3, 9}}) {
+    DibHandle src = bits == 24 ? MakeRgb(width, height, 0, 0, 0) : MakeGrey(width, height);
+    FillBand(*src, static_cast<std::uint32_t>(w * 100 + h + width), 0, 255);
+    DibHandle out;
+    ASSERT_EQ(MosaicDIB(nullptr, src.get(), &out, w, h), kOk);
+    DibHandle want = Reference(*src, w, h);
+    std::string why;
+    EXPECT_TRUE(SamePixels(*out, *want, &why)) << width << "x" << height << ": " << why;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Mosaic, MosaicCase,

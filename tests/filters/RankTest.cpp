@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "FilterTestUtil.h"
@@ -80,9 +81,12 @@ class EveryRankOp : public ::testing::TestWithParam<std::tuple<Op, int>> {};
 
 TEST_P(EveryRankOp, MatchesSortedNeighbourhood) {
   const auto [op, bits] = GetParam();
-  for (const auto& [lo, hi] : {std::pair{0, 255}, std::pair{100, 180}}) {
-    DibHandle src = bits == 24 ? MakeRgb(9, 5, 0, 0, 0) : MakeGrey(9, 5);
-    FillBand(*src, static_cast<std::uint32_t>(bits * 7 + lo + static_cast<int>(op)), lo, hi);
+  for (const auto& [w, h, lo, hi] : {std::tuple{9, 5, 0, 255}, std::tuple{9, 5, 100, 180},
+                                     std::tuple{1, 3, 0, 255}, std::tuple{2, 4, 0, 255}}) {
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " values " + std::to_string(lo) + ".." +
+                 std::to_string(hi));
+    DibHandle src = bits == 24 ? MakeRgb(w, h, 0, 0, 0) : MakeGrey(w, h);
+    FillBand(*src, static_cast<std::uint32_t>(bits * 7 + lo + w + static_cast<int>(op)), lo, hi);
     DibHandle out;
     ASSERT_EQ(RunOp(op, nullptr, src.get(), &out), kOk);
     DibHandle want = Reference(op, *src);
