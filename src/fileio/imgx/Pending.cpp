@@ -4,7 +4,6 @@
 
 namespace km::imgx {
 
-Code InfoBMP(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoCISRLE(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoCLP(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoCUT(const std::string&, ImageInfo*) { return kNoReader; }
@@ -23,7 +22,6 @@ Code InfoRAS(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoTGA(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoTIF(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoWMF(const std::string&, ImageInfo*) { return kNoReader; }
-Code DecodeBMP(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeCISRLE(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeCLP(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeCUT(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
@@ -41,7 +39,6 @@ Code DecodePNG(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*, std
 Code DecodeTGA(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*) { return kNoReader; }
 Code DecodeTIF(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*) { return kNoReader; }
 Code DecodePCD(ProgressWindow, const std::string&, DibHandle*, int) { return kNoReader; }
-Code EncodeBMP(ProgressWindow, const std::string&, const Dib*, int) { return kNoReader; }
 Code EncodeCISRLE(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeCLP(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeCUT(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
