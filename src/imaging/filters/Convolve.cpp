@@ -83,6 +83,23 @@ void FinishRow(int divisor, const std::int32_t* sums, std::size_t count, int bia
   }
 }
 
+// Sums the N x N table reads for every byte of a row. rows[i] is kernel row i's padded
+// buffer; column j of the window starts j pixels (j * bpp bytes) to the right.
+template <int N, std::size_t Bpp>
+void SumRow(std::uint8_t* const* rows, const std::int32_t* tables, std::size_t count,
+            std::int32_t* sums) {
+  for (std::size_t k = 0; k < count; ++k) {
+    std::int32_t sum = 0;
+    for (int i = 0; i < N; ++i) {
+      const std::uint8_t* in = rows[i] + k;
+      for (int j = 0; j < N; ++j) {
+        sum += tables[(i * N + j) * 256 + in[static_cast<std::size_t>(j) * Bpp]];
+      }
+    }
+    sums[k] = sum;
+  }
+}
+
 // The one worker for both depths: bpp is 1 (grey level or index) or 3 (blue, green, red),
 // and every channel is an independent byte lane of the padded row buffers.
 OpResult ConvolveRows(ProgressWindow progress, const Dib& source, Dib& out, const Kernel& kernel,
@@ -119,6 +136,10 @@ OpResult ConvolveRows(ProgressWindow progress, const Dib& source, Dib& out, cons
     rows[static_cast<std::size_t>(i)] = rowStore.data() + padded * static_cast<std::size_t>(i);
   }
 
+  using SumRowFn = void (*)(std::uint8_t* const*, const std::int32_t*, std::size_t, std::int32_t*);
+  const SumRowFn sumRow = size == 3 ? (bpp == 3 ? SumRow<3, 3> : SumRow<3, 1>)
+                                    : (bpp == 3 ? SumRow<5, 3> : SumRow<5, 1>);
+
   for (int r = 0; r < height; ++r) {
     if (ProgressStep(progress, r + 1, height)) {
       return kCancelled;
@@ -134,23 +155,8 @@ OpResult ConvolveRows(ProgressWindow progress, const Dib& source, Dib& out, cons
                              rows[static_cast<std::size_t>(size - 1)]);
     }
 
-    std::fill(sums.begin(), sums.end(), 0);
-    std::int32_t* acc = sums.data();
-    for (int i = 0; i < size; ++i) {
-      for (int j = 0; j < size; ++j) {
-        const int t = i * size + j;
-        if (kernel.coefficients[static_cast<std::size_t>(t)] == 0) {
-          continue;  // its table is all zeros
-        }
-        const std::int32_t* table = tables.data() + static_cast<std::size_t>(t) * 256;
-        const std::uint8_t* in =
-            rows[static_cast<std::size_t>(i)] + static_cast<std::size_t>(j) * static_cast<std::size_t>(bpp);
-        for (std::size_t k = 0; k < rowBytes; ++k) {
-          acc[k] += table[in[k]];
-        }
-      }
-    }
-    FinishRow(kernel.divisor, acc, rowBytes, kernel.bias, out.row(r));
+    sumRow(rows.data(), tables.data(), rowBytes, sums.data());
+    FinishRow(kernel.divisor, sums.data(), rowBytes, kernel.bias, out.row(r));
   }
   return kOk;
 }
