@@ -42,7 +42,6 @@ Code DecodePCD(ProgressWindow, const std::string&, DibHandle*, int) { return kNo
 Code EncodeCISRLE(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeCLP(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeCUT(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
-Code EncodeEPS(ProgressWindow, const std::string&, const Dib*, int, int, int) { return kNoReader; }
 Code EncodeGIF(ProgressWindow, const std::string&, const Dib*, int, int, int) { return kNoReader; }
 Code EncodeIFF(ProgressWindow, const std::string&, const Dib*, int) { return kNoReader; }
 Code EncodeIMG(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
