@@ -29,9 +29,25 @@ inline std::uint8_t Med3(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
   return std::max(std::min(a, b), std::min(std::max(a, b), c));
 }
 
-// The 3 x 3 window around every byte of a row, seen as three sorted columns. Each padded
-// column (below, middle, above) is sorted once into lo <= mid <= hi and shared by the
-// three windows that contain it. Over the columns at k, k + bpp and k + 2 * bpp:
+// Runs f(k) for k = 0 .. n - 1 in chunks of a fixed 16, a shape the optimiser turns into
+// vector code, then the remainder one by one. The row functions below stay out of line so
+// that their __restrict parameters survive and the chunks need no aliasing checks.
+template <class F>
+inline void ForEachByte(std::size_t n, F f) {
+  std::size_t k = 0;
+  for (; k + 16 <= n; k += 16) {
+    for (std::size_t t = 0; t < 16; ++t) {
+      f(k + t);
+    }
+  }
+  for (; k < n; ++k) {
+    f(k);
+  }
+}
+
+// The 3 x 3 windows of a row, seen as three sorted columns. Each padded column (below,
+// middle, above) is sorted once into lo <= mid <= hi and shared by the three windows that
+// contain it. Over the columns at k, k + bpp and k + 2 * bpp:
 //   minimum = min of the lows, maximum = max of the highs,
 //   median  = med3(max of the lows, med3 of the middles, min of the highs),
 // the classic compare-exchange network for the fifth of nine values.
@@ -43,27 +59,60 @@ struct Window {
   const std::uint8_t* mid;
   const std::uint8_t* hi;
   std::size_t bpp;
-
-  std::uint8_t minimum(std::size_t k) const { return Min3(lo[k], lo[k + bpp], lo[k + 2 * bpp]); }
-  std::uint8_t maximum(std::size_t k) const { return Max3(hi[k], hi[k + bpp], hi[k + 2 * bpp]); }
-  std::uint8_t median(std::size_t k) const {
-    return Med3(Max3(lo[k], lo[k + bpp], lo[k + 2 * bpp]), Med3(mid[k], mid[k + bpp], mid[k + 2 * bpp]),
-                Min3(hi[k], hi[k + bpp], hi[k + 2 * bpp]));
-  }
-  std::uint8_t centre(std::size_t k) const { return middle[k + bpp]; }
-  int neighbourSum(std::size_t k) const {
-    return below[k] + below[k + bpp] + below[k + 2 * bpp] + middle[k] + middle[k + 2 * bpp] +
-           above[k] + above[k + bpp] + above[k + 2 * bpp];
-  }
 };
 
-void SortColumns(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* c, std::size_t n,
-                 std::uint8_t* lo, std::uint8_t* mid, std::uint8_t* hi) {
-  for (std::size_t k = 0; k < n; ++k) {
+[[gnu::noinline]] void SortColumns(const std::uint8_t* __restrict a, const std::uint8_t* __restrict b,
+                 const std::uint8_t* __restrict c, std::size_t n, std::uint8_t* __restrict lo,
+                 std::uint8_t* __restrict mid, std::uint8_t* __restrict hi) {
+  ForEachByte(n, [&](std::size_t k) {
     lo[k] = Min3(a[k], b[k], c[k]);
     mid[k] = Med3(a[k], b[k], c[k]);
     hi[k] = Max3(a[k], b[k], c[k]);
-  }
+  });
+}
+
+[[gnu::noinline]] void MinimumRow(const std::uint8_t* __restrict lo, std::size_t bpp, std::size_t n,
+                std::uint8_t* __restrict out) {
+  ForEachByte(n, [&](std::size_t k) { out[k] = Min3(lo[k], lo[k + bpp], lo[k + 2 * bpp]); });
+}
+
+[[gnu::noinline]] void MaximumRow(const std::uint8_t* __restrict hi, std::size_t bpp, std::size_t n,
+                std::uint8_t* __restrict out) {
+  ForEachByte(n, [&](std::size_t k) { out[k] = Max3(hi[k], hi[k + bpp], hi[k + 2 * bpp]); });
+}
+
+inline std::uint8_t MedianAt(const std::uint8_t* __restrict lo, const std::uint8_t* __restrict mid,
+                             const std::uint8_t* __restrict hi, std::size_t bpp, std::size_t k) {
+  return Med3(Max3(lo[k], lo[k + bpp], lo[k + 2 * bpp]), Med3(mid[k], mid[k + bpp], mid[k + 2 * bpp]),
+              Min3(hi[k], hi[k + bpp], hi[k + 2 * bpp]));
+}
+
+[[gnu::noinline]] void MedianRow(const std::uint8_t* __restrict lo, const std::uint8_t* __restrict mid,
+               const std::uint8_t* __restrict hi, std::size_t bpp, std::size_t n,
+               std::uint8_t* __restrict out) {
+  ForEachByte(n, [&](std::size_t k) { out[k] = MedianAt(lo, mid, hi, bpp, k); });
+}
+
+// A byte is a speck when the mean of its eight neighbours (sum >> 3, rounding down) lies
+// more than this far from it; a speck takes the median of its window.
+constexpr int kSpeckDistance = 48;
+
+[[gnu::noinline]] void DespeckleRow(const Window& w, std::size_t n, std::uint8_t* __restrict out) {
+  const std::uint8_t* __restrict below = w.below;
+  const std::uint8_t* __restrict middle = w.middle;
+  const std::uint8_t* __restrict above = w.above;
+  const std::uint8_t* __restrict lo = w.lo;
+  const std::uint8_t* __restrict mid = w.mid;
+  const std::uint8_t* __restrict hi = w.hi;
+  const std::size_t bpp = w.bpp;
+  ForEachByte(n, [&](std::size_t k) {
+    const int sum = below[k] + below[k + bpp] + below[k + 2 * bpp] + middle[k] + middle[k + 2 * bpp] +
+                    above[k] + above[k + bpp] + above[k + 2 * bpp];
+    const int centre = middle[k + bpp];
+    const int d = (sum >> 3) - centre;
+    const std::uint8_t median = MedianAt(lo, mid, hi, bpp, k);
+    out[k] = d > kSpeckDistance || d < -kSpeckDistance ? median : static_cast<std::uint8_t>(centre);
+  });
 }
 
 // Runs `filterRow(window, rowBytes, outRow)` for every stored row from the bottom up on a
@@ -131,26 +180,17 @@ OpResult Filter3x3(ProgressWindow progress, const Dib* source, DibHandle* result
 OpResult RankFilterDIB(ProgressWindow progress, const Dib* source, DibHandle* result, int mode) {
   switch (mode) {
     case kRankErode:
-      return Filter3x3(progress, source, result,
-                       [](const Window& w, std::size_t n, std::uint8_t* out) {
-                         for (std::size_t k = 0; k < n; ++k) {
-                           out[k] = w.minimum(k);
-                         }
-                       });
+      return Filter3x3(progress, source, result, [](const Window& w, std::size_t n, std::uint8_t* out) {
+        MinimumRow(w.lo, w.bpp, n, out);
+      });
     case kRankMedian:
-      return Filter3x3(progress, source, result,
-                       [](const Window& w, std::size_t n, std::uint8_t* out) {
-                         for (std::size_t k = 0; k < n; ++k) {
-                           out[k] = w.median(k);
-                         }
-                       });
+      return Filter3x3(progress, source, result, [](const Window& w, std::size_t n, std::uint8_t* out) {
+        MedianRow(w.lo, w.mid, w.hi, w.bpp, n, out);
+      });
     case kRankDilate:
-      return Filter3x3(progress, source, result,
-                       [](const Window& w, std::size_t n, std::uint8_t* out) {
-                         for (std::size_t k = 0; k < n; ++k) {
-                           out[k] = w.maximum(k);
-                         }
-                       });
+      return Filter3x3(progress, source, result, [](const Window& w, std::size_t n, std::uint8_t* out) {
+        MaximumRow(w.hi, w.bpp, n, out);
+      });
     default:
       if (result != nullptr) {
         result->reset();
@@ -160,18 +200,7 @@ OpResult RankFilterDIB(ProgressWindow progress, const Dib* source, DibHandle* re
 }
 
 OpResult DespeckleDIB(ProgressWindow progress, const Dib* source, DibHandle* result) {
-  // A byte is a speck when the mean of its eight neighbours (rounded down) lies more
-  // than this far from it.
-  static constexpr int kSpeckDistance = 48;
-  return Filter3x3(progress, source, result,
-                   [](const Window& w, std::size_t n, std::uint8_t* out) {
-                     for (std::size_t k = 0; k < n; ++k) {
-                       const int mean = w.neighbourSum(k) >> 3;
-                       if (std::abs(mean - w.centre(k)) > kSpeckDistance) {
-                         out[k] = w.median(k);
-                       }
-                     }
-                   });
+  return Filter3x3(progress, source, result, DespeckleRow);
 }
 
 }  // namespace km
