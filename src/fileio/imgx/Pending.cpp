@@ -4,7 +4,6 @@
 
 namespace km::imgx {
 
-Code InfoCISRLE(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoCLP(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoCUT(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoGIF(const std::string&, ImageInfo*) { return kNoReader; }
@@ -22,7 +21,6 @@ Code InfoRAS(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoTGA(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoTIF(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoWMF(const std::string&, ImageInfo*) { return kNoReader; }
-Code DecodeCISRLE(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeCLP(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeCUT(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeIFF(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
@@ -39,7 +37,6 @@ Code DecodePNG(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*, std
 Code DecodeTGA(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*) { return kNoReader; }
 Code DecodeTIF(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*) { return kNoReader; }
 Code DecodePCD(ProgressWindow, const std::string&, DibHandle*, int) { return kNoReader; }
-Code EncodeCISRLE(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeCLP(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeCUT(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeGIF(ProgressWindow, const std::string&, const Dib*, int, int, int) { return kNoReader; }
@@ -55,6 +52,5 @@ Code EncodePXM(ProgressWindow, const std::string&, const Dib*, int, const std::s
 Code EncodeRAS(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeTGA(ProgressWindow, const std::string&, const Dib*, const ImageExtra*, int, int) { return kNoReader; }
 Code EncodeTIF(ProgressWindow, const std::string&, const Dib*, const ImageExtra*, int, int, int) { return kNoReader; }
-Code PickRLEType(const std::string&, int*) { return kNoReader; }
 
 }  // namespace km::imgx
