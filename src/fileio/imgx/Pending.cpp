@@ -12,7 +12,6 @@ Code InfoIMG(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoJPG(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoMAC(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoMSP(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoPCD(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoPCX(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoPNG(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoPSD(const std::string&, ImageInfo*) { return kNoReader; }
@@ -36,7 +35,6 @@ Code DecodeGIF(ProgressWindow, const std::string&, DibHandle*, std::int16_t*) { 
 Code DecodePNG(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*, std::int16_t*) { return kNoReader; }
 Code DecodeTGA(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*) { return kNoReader; }
 Code DecodeTIF(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*) { return kNoReader; }
-Code DecodePCD(ProgressWindow, const std::string&, DibHandle*, int) { return kNoReader; }
 Code EncodeCLP(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeCUT(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeGIF(ProgressWindow, const std::string&, const Dib*, int, int, int) { return kNoReader; }
