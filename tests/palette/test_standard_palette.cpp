@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/ProgramFile.h"
 #include "imaging/palette/Palette.h"
 #include "imaging/palette/StandardTables.h"
 #include "palette/PaletteTestUtil.h"
@@ -33,6 +34,13 @@ TEST(PalxFile, BuiltNextToTheExecutablesWithBothTables) {
   EXPECT_EQ(at256(255, 255, 255), 215);
   EXPECT_EQ(at256(0, 0, 0), 0);
   EXPECT_EQ(at256(102, 51, 255), 2 + 6 + 180);
+}
+
+TEST(PalxFile, FoundBesideTheRunningProgram) {
+  namespace fs = std::filesystem;
+  EXPECT_TRUE(fs::equivalent(ProgramFilePath("PALX.DAT"), kPalx));
+  // A file that is nowhere still gets the path beside the program, which fails to open.
+  EXPECT_EQ(fs::path(ProgramFilePath("NOSUCH.DAT")).parent_path(), fs::canonical(KILNMARK_BIN_DIR));
 }
 
 struct ThresholdCase {
