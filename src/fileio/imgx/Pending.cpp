@@ -4,51 +4,30 @@
 
 namespace km::imgx {
 
-Code InfoCLP(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoCUT(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoGIF(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoIFF(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoIMG(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoJPG(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoMAC(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoMSP(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoPCX(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoPNG(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoPSD(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoPXM(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoRAS(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoTGA(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoTIF(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoWMF(const std::string&, ImageInfo*) { return kNoReader; }
-Code DecodeCLP(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
-Code DecodeCUT(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeIFF(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeIMG(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeJPG(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeMAC(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeMSP(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
-Code DecodePCX(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
-Code DecodePSD(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
-Code DecodePXM(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
-Code DecodeRAS(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeGIF(ProgressWindow, const std::string&, DibHandle*, std::int16_t*) { return kNoReader; }
 Code DecodePNG(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*, std::int16_t*) { return kNoReader; }
-Code DecodeTGA(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*) { return kNoReader; }
 Code DecodeTIF(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*) { return kNoReader; }
-Code EncodeCLP(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
-Code EncodeCUT(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeGIF(ProgressWindow, const std::string&, const Dib*, int, int, int) { return kNoReader; }
 Code EncodeIFF(ProgressWindow, const std::string&, const Dib*, int) { return kNoReader; }
 Code EncodeIMG(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeJPG(ProgressWindow, const std::string&, const Dib*, int, int, int) { return kNoReader; }
 Code EncodeMAC(ProgressWindow, const std::string&, const Dib*, int) { return kNoReader; }
 Code EncodeMSP(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
-Code EncodePCX(ProgressWindow, const std::string&, const Dib*, int, int) { return kNoReader; }
 Code EncodePNG(ProgressWindow, const std::string&, const Dib*, const ImageExtra*, int, int, int, int) { return kNoReader; }
-Code EncodePSD(ProgressWindow, const std::string&, const Dib*, int) { return kNoReader; }
-Code EncodePXM(ProgressWindow, const std::string&, const Dib*, int, const std::string&) { return kNoReader; }
-Code EncodeRAS(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
-Code EncodeTGA(ProgressWindow, const std::string&, const Dib*, const ImageExtra*, int, int) { return kNoReader; }
 Code EncodeTIF(ProgressWindow, const std::string&, const Dib*, const ImageExtra*, int, int, int) { return kNoReader; }
 
 }  // namespace km::imgx

@@ -1,0 +1,227 @@
+#include "fileio/imgx/RasterKit.h"
+
+#include <algorithm>
+
+namespace km::imgx::kit {
+
+Code NewImage(long long width, long long height, int bits, int colors, DibHandle* out) {
+  out->reset();
+  if (width < 1 || width > kMaxDibSide || height < 1 || height > kMaxDibSide) {
+    return kBadDimensions;
+  }
+  const OpResult r = Dib::Create(static_cast<int>(width), static_cast<int>(height), bits, colors, out);
+  if (r == kOutOfMemory) {
+    return kNoMemory;
+  }
+  return r == km::kOk ? kOk : kBadDimensions;
+}
+
+void PackIndices(const std::uint8_t* indices, int width, int bits, std::uint8_t* row) {
+  switch (bits) {
+    case 1:
+      std::fill(row, row + (width + 7) / 8, 0);
+      for (int x = 0; x < width; ++x) {
+        row[x >> 3] = static_cast<std::uint8_t>(row[x >> 3] | ((indices[x] & 1u) << (7 - (x & 7))));
+      }
+      break;
+    case 4:
+      std::fill(row, row + (width + 1) / 2, 0);
+      for (int x = 0; x < width; ++x) {
+        row[x >> 1] = static_cast<std::uint8_t>(row[x >> 1] | ((indices[x] & 0x0Fu) << ((x & 1) ? 0 : 4)));
+      }
+      break;
+    default:
+      std::copy(indices, indices + width, row);
+      break;
+  }
+}
+
+void UnpackIndices(const std::uint8_t* row, int width, int bits, std::uint8_t* indices) {
+  switch (bits) {
+    case 1:
+      for (int x = 0; x < width; ++x) {
+        indices[x] = static_cast<std::uint8_t>((row[x >> 3] >> (7 - (x & 7))) & 1u);
+      }
+      break;
+    case 4:
+      for (int x = 0; x < width; ++x) {
+        indices[x] = static_cast<std::uint8_t>((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
+      }
+      break;
+    default:
+      std::copy(row, row + width, indices);
+      break;
+  }
+}
+
+void PlanesToIndices(const std::uint8_t* planes, std::size_t planeStride, int planeCount, int width,
+                     std::uint8_t* indices) {
+  std::fill(indices, indices + width, 0);
+  for (int p = 0; p < planeCount; ++p) {
+    const std::uint8_t* plane = planes + static_cast<std::size_t>(p) * planeStride;
+    for (int x = 0; x < width; ++x) {
+      indices[x] = static_cast<std::uint8_t>(indices[x] | (((plane[x >> 3] >> (7 - (x & 7))) & 1u) << p));
+    }
+  }
+}
+
+void IndicesToPlanes(const std::uint8_t* indices, int width, int planeCount, std::size_t planeStride,
+                     std::uint8_t* planes) {
+  std::fill(planes, planes + planeStride * static_cast<std::size_t>(planeCount), 0);
+  for (int p = 0; p < planeCount; ++p) {
+    std::uint8_t* plane = planes + static_cast<std::size_t>(p) * planeStride;
+    for (int x = 0; x < width; ++x) {
+      plane[x >> 3] = static_cast<std::uint8_t>(plane[x >> 3] | (((indices[x] >> p) & 1u) << (7 - (x & 7))));
+    }
+  }
+}
+
+void SetColor(Dib& dib, int index, int red, int green, int blue) {
+  dib.colors()[index] = RgbQuad{static_cast<std::uint8_t>(blue), static_cast<std::uint8_t>(green),
+                                static_cast<std::uint8_t>(red), 0};
+}
+
+void SetGreyRamp(Dib& dib, int count) {
+  for (int i = 0; i < count; ++i) {
+    const int v = count > 1 ? i * 255 / (count - 1) : 0;
+    SetColor(dib, i, v, v, v);
+  }
+}
+
+namespace {
+int Luma(const RgbQuad& q) { return q.rgbRed * 30 + q.rgbGreen * 59 + q.rgbBlue * 11; }
+}  // namespace
+
+void DarkIndices(const Dib& dib, bool dark[2]) {
+  const RgbQuad* t = dib.colors();
+  const int count = dib.colorCount();
+  const int l0 = count > 0 ? Luma(t[0]) : 0;
+  const int l1 = count > 1 ? Luma(t[1]) : 25500;
+  if (l0 == l1) {
+    dark[0] = dark[1] = l0 < 12750;
+  } else {
+    dark[0] = l0 < l1;
+    dark[1] = l1 < l0;
+  }
+}
+
+bool IsBlackAndWhite(const Dib& dib) {
+  if (dib.colorCount() != 2) {
+    return false;
+  }
+  const RgbQuad* t = dib.colors();
+  auto is = [](const RgbQuad& q, int v) { return q.rgbRed == v && q.rgbGreen == v && q.rgbBlue == v; };
+  return (is(t[0], 0) && is(t[1], 255)) || (is(t[0], 255) && is(t[1], 0));
+}
+
+void RowToBgr(const Dib& dib, int y, std::uint8_t* bgr) {
+  const std::uint8_t* row = TopRow(dib, y);
+  const int width = dib.width();
+  const int bits = dib.bitCount();
+  if (bits == 24) {
+    std::copy(row, row + 3 * static_cast<std::size_t>(width), bgr);
+    return;
+  }
+  const RgbQuad* table = dib.colors();
+  const int count = dib.colorCount();
+  for (int x = 0; x < width; ++x) {
+    int i = 0;
+    switch (bits) {
+      case 1: i = (row[x >> 3] >> (7 - (x & 7))) & 1; break;
+      case 4: i = (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4); break;
+      default: i = row[x]; break;
+    }
+    const RgbQuad q = i < count ? table[i] : RgbQuad{};
+    bgr[3 * x] = q.rgbBlue;
+    bgr[3 * x + 1] = q.rgbGreen;
+    bgr[3 * x + 2] = q.rgbRed;
+  }
+}
+
+Code CheckSource(const Dib* dib) {
+  return ValidateDib(dib) == km::kOk ? kOk : static_cast<Code>(km::kInvalidArgument);
+}
+
+RunResult UnpackBits(ByteReader& in, std::uint8_t* out, std::size_t outSize) {
+  std::size_t done = 0;
+  while (done < outSize) {
+    if (in.remaining() == 0) {
+      return RunResult::kTruncated;
+    }
+    const int n = static_cast<std::int8_t>(in.u8());
+    if (n >= 0) {
+      const std::size_t count = static_cast<std::size_t>(n) + 1;
+      if (count > outSize - done) {
+        return RunResult::kOverrun;
+      }
+      if (!in.read(out + done, count)) {
+        return RunResult::kTruncated;
+      }
+      done += count;
+    } else if (n != -128) {
+      const std::size_t count = static_cast<std::size_t>(1 - n);
+      if (count > outSize - done) {
+        return RunResult::kOverrun;
+      }
+      if (in.remaining() == 0) {
+        return RunResult::kTruncated;
+      }
+      std::fill(out + done, out + done + count, in.u8());
+      done += count;
+    }
+  }
+  return RunResult::kOk;
+}
+
+void PackBits(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out) {
+  std::size_t i = 0;
+  while (i < size) {
+    std::size_t run = 1;
+    while (i + run < size && run < 128 && data[i + run] == data[i]) {
+      ++run;
+    }
+    if (run >= 2) {
+      out.push_back(static_cast<std::uint8_t>(257 - run));
+      out.push_back(data[i]);
+      i += run;
+      continue;
+    }
+    // Literals up to the next run of at least three equal bytes (or 128 bytes).
+    std::size_t end = i;
+    while (end < size && end - i < 128) {
+      if (end + 2 < size && data[end] == data[end + 1] && data[end] == data[end + 2]) {
+        break;
+      }
+      ++end;
+    }
+    if (end == i) {
+      end = i + 1;
+    }
+    out.push_back(static_cast<std::uint8_t>(end - i - 1));
+    out.insert(out.end(), data + i, data + end);
+    i = end;
+  }
+}
+
+std::string FinalPath(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+  const std::string suffix = ".part";
+  if (path.size() > name + 1 + suffix.size() && path[name] == '.' &&
+      path.compare(path.size() - suffix.size(), suffix.size(), suffix) == 0) {
+    return path.substr(0, name) + path.substr(name + 1, path.size() - name - 1 - suffix.size());
+  }
+  return path;
+}
+
+void FillInfo(const std::string& path, std::size_t fileSize, int width, int height, int bits, std::uint16_t type,
+              ImageInfo* info) {
+  info->name = path;
+  info->width = width;
+  info->height = height;
+  info->bits = bits;
+  info->type = type;
+  info->fileSize = fileSize;
+}
+
+}  // namespace km::imgx::kit
