@@ -75,7 +75,8 @@ TEST(Resample, BlendsWhereADestinationPixelStraddlesTwoSourcePixels) {
 // inside (the sanitizer build checks), and a flat image stays flat.
 TEST(Resample, UnevenRatiosStayInsideTheSource) {
   for (const auto& [sw, sh, dw, dh] : {std::array{3, 3, 7, 5}, std::array{7, 5, 3, 2}, std::array{5, 7, 11, 13},
-                                       std::array{13, 11, 4, 9}, std::array{1, 1, 512, 3}}) {
+                                       std::array{13, 11, 4, 9}, std::array{1, 1, 512, 3},
+                                       std::array{3000, 2, 1, 1}}) {  // the last needs 64-bit sums
     DibHandle src = test::MakeRgb(sw, sh, 10, 20, 30);
     DibHandle out;
     ASSERT_EQ(ResampleDIB(nullptr, src.get(), &out, dw, dh), kOk) << sw << "x" << sh;

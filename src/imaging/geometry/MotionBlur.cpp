@@ -53,6 +53,52 @@ struct Offset {
   int y;
 };
 
+template <int Channels>
+OpResult BlurRows(ProgressWindow progress, const Dib& source, Dib& out, const std::vector<Offset>& back,
+                  const std::vector<Offset>& front, int spanX, int spanY) {
+  const int w = source.width();
+  const int h = source.height();
+  const std::uint8_t* sbase = source.row(0);
+  const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(source.stride());
+  for (int y = 0; y < h; ++y) {
+    if (ProgressStep(progress, y + 1, h)) {
+      return kCancelled;
+    }
+    std::uint8_t* line = out.row(y);
+    const bool rowInside = y - spanY >= 0 && y + spanY < h;
+    for (int x = 0; x < w; ++x) {
+      const std::uint8_t* here = sbase + y * stride + static_cast<std::ptrdiff_t>(x) * Channels;
+      int sum[Channels];
+      for (int ch = 0; ch < Channels; ++ch) {
+        sum[ch] = here[ch];
+      }
+      int count = 1;
+      const bool inside = rowInside && x - spanX >= 0 && x + spanX < w;
+      for (const std::vector<Offset>* side : {&back, &front}) {
+        for (const Offset& o : *side) {
+          if (!inside) {
+            const int sx = x + o.x;
+            const int sy = y + o.y;
+            if (sx < 0 || sx >= w || sy < 0 || sy >= h) {
+              break;
+            }
+          }
+          const std::uint8_t* p = here + o.y * stride + static_cast<std::ptrdiff_t>(o.x) * Channels;
+          for (int ch = 0; ch < Channels; ++ch) {
+            sum[ch] += p[ch];
+          }
+          ++count;
+        }
+      }
+      std::uint8_t* d = line + static_cast<std::size_t>(x) * Channels;
+      for (int ch = 0; ch < Channels; ++ch) {
+        d[ch] = static_cast<std::uint8_t>(sum[ch] / count);
+      }
+    }
+  }
+  return kOk;
+}
+
 }  // namespace
 
 OpResult MotionBlurDIB(ProgressWindow progress, const Dib* source, DibHandle* result, int intensity,
@@ -68,8 +114,6 @@ OpResult MotionBlurDIB(ProgressWindow progress, const Dib* source, DibHandle* re
   if (const OpResult r = CopyDIB(source, &out); r != kOk) {
     return r;
   }
-  const int w = source->width();
-  const int h = source->height();
   const int channels = geometry::Channels(bits);
   const int n = std::max(intensity, 0);
   const int behind = n / 2;
@@ -102,41 +146,10 @@ OpResult MotionBlurDIB(ProgressWindow progress, const Dib* source, DibHandle* re
     spanY = std::max(spanY, std::abs(front[k].y));
   }
 
-  const std::uint8_t* sbase = source->row(0);
-  const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(source->stride());
-  for (int y = 0; y < h; ++y) {
-    if (ProgressStep(progress, y + 1, h)) {
-      return kCancelled;
-    }
-    std::uint8_t* line = out->row(y);
-    const bool rowInside = y - spanY >= 0 && y + spanY < h;
-    for (int x = 0; x < w; ++x) {
-      const std::uint8_t* here = sbase + y * stride + static_cast<std::ptrdiff_t>(x) * channels;
-      int sum[3] = {0, 0, 0};
-      for (int ch = 0; ch < channels; ++ch) {
-        sum[ch] = here[ch];
-      }
-      int count = 1;
-      const bool inside = rowInside && x - spanX >= 0 && x + spanX < w;
-      for (const std::vector<Offset>* side : {&back, &front}) {
-        for (const Offset& o : *side) {
-          const int sx = x + o.x;
-          const int sy = y + o.y;
-          if (!inside && (sx < 0 || sx >= w || sy < 0 || sy >= h)) {
-            break;
-          }
-          const std::uint8_t* p = here + o.y * stride + static_cast<std::ptrdiff_t>(o.x) * channels;
-          for (int ch = 0; ch < channels; ++ch) {
-            sum[ch] += p[ch];
-          }
-          ++count;
-        }
-      }
-      std::uint8_t* d = line + static_cast<std::size_t>(x) * channels;
-      for (int ch = 0; ch < channels; ++ch) {
-        d[ch] = static_cast<std::uint8_t>(sum[ch] / count);
-      }
-    }
+  const OpResult r = channels == 3 ? BlurRows<3>(progress, *source, *out, back, front, spanX, spanY)
+                                   : BlurRows<1>(progress, *source, *out, back, front, spanX, spanY);
+  if (r != kOk) {
+    return r;
   }
   *result = std::move(out);
   return kOk;

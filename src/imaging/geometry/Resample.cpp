@@ -22,30 +22,53 @@ struct Kernel {
   int cy = 0;
 };
 
-template <int Channels>
+// The runs of one destination column (or row): from `start`, the first source pixel
+// weighs `first`, whole ones 256, the last what is left of `size`. Rounding can carry
+// the window a pixel past the edge: positions stay on the last pixel.
+void AppendRun(int start, int first, int size, int last, std::vector<geometry::AreaTap>* taps) {
+  int x = start;
+  int remaining = size;
+  int weight = first;
+  while (remaining > weight) {
+    taps->push_back({std::min(x, last), weight});
+    ++x;
+    remaining -= weight;
+    weight = 256;
+  }
+  taps->push_back({std::min(x, last), remaining});
+}
+
+template <int Channels, typename Sum>
 OpResult ResampleRows(ProgressWindow progress, const Dib& src, Dib& dst, const Kernel& k) {
   const int sw = src.width();
   const int sh = src.height();
   const int dw = dst.width();
   const int dh = dst.height();
-  const std::uint64_t norm = static_cast<std::uint64_t>(k.cx) * static_cast<std::uint64_t>(k.cy);
+  const Sum norm = static_cast<Sum>(k.cx) * static_cast<Sum>(k.cy);
 
   geometry::ReportStart(progress);
-  std::vector<int> startCol;
-  std::vector<int> firstWeight;
+  // Horizontal runs are the same on every row: taps[first[c] .. first[c + 1]).
+  std::vector<geometry::AreaTap> across;
+  std::vector<int> first;
+  std::vector<geometry::AreaTap> down;
   try {
-    startCol.resize(static_cast<std::size_t>(dw));
-    firstWeight.resize(static_cast<std::size_t>(dw));
+    first.resize(static_cast<std::size_t>(dw) + 1);
+    across.reserve(static_cast<std::size_t>(sw) + 2u * static_cast<std::size_t>(dw));
+    for (int i = 0; i < dw; ++i) {
+      const float u = static_cast<float>(i) / k.sx;
+      const int start = static_cast<std::int16_t>(static_cast<int>(u));
+      const int firstWeight = static_cast<int>(256.5 - (u - static_cast<float>(start)) * 256.0f);
+      first[static_cast<std::size_t>(i)] = static_cast<int>(across.size());
+      AppendRun(start, firstWeight, k.cx, sw - 1, &across);
+    }
+    first[static_cast<std::size_t>(dw)] = static_cast<int>(across.size());
+    down.reserve(static_cast<std::size_t>(k.cy / 256 + 2));
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }
-  for (int i = 0; i < dw; ++i) {
-    const float u = static_cast<float>(i) / k.sx;
-    const int start = static_cast<std::int16_t>(static_cast<int>(u));
-    startCol[static_cast<std::size_t>(i)] = start;
-    firstWeight[static_cast<std::size_t>(i)] = static_cast<int>(256.5 - (u - static_cast<float>(start)) * 256.0f);
-  }
 
+  const std::uint8_t* sbase = src.row(0);
+  const std::size_t stride = src.stride();
   for (int r = 0; r < dh; ++r) {
     if (ProgressStep(progress, r + 1, dh)) {
       return kCancelled;
@@ -53,45 +76,23 @@ OpResult ResampleRows(ProgressWindow progress, const Dib& src, Dib& dst, const K
     const float v = static_cast<float>(r) / k.sy;
     const int startRow = static_cast<int>(v);
     const int firstRowWeight = static_cast<int>(256.5 - (v - static_cast<float>(startRow)) * 256.0f);
+    down.clear();
+    AppendRun(startRow, firstRowWeight, k.cy, sh - 1, &down);
     std::uint8_t* out = dst.row(r);
 
     for (int c = 0; c < dw; ++c) {
-      std::uint64_t sum[Channels] = {};
-      int remainingY = k.cy;
-      int rowWeight = firstRowWeight;
-      int y = startRow;
-      while (remainingY != 0) {
-        int wy;
-        if (remainingY > rowWeight) {
-          wy = rowWeight;
-          remainingY -= rowWeight;
-          rowWeight = 256;
-        } else {
-          wy = remainingY;
-          remainingY = 0;
-        }
-        // Rounding can carry the last window a pixel past the edge: stay on the last
-        // row and column.
-        const std::uint8_t* line = src.row(std::min(y, sh - 1));
-        int x = startCol[static_cast<std::size_t>(c)];
-        int remainingX = k.cx;
-        int wx = firstWeight[static_cast<std::size_t>(c)];
-        while (remainingX > wx) {
-          const std::uint8_t* p = line + static_cast<std::size_t>(std::min(x, sw - 1)) * Channels;
-          const std::uint64_t w = static_cast<std::uint64_t>(wy) * static_cast<std::uint64_t>(wx);
+      Sum sum[Channels] = {};
+      const geometry::AreaTap* hb = across.data() + first[static_cast<std::size_t>(c)];
+      const geometry::AreaTap* he = across.data() + first[static_cast<std::size_t>(c) + 1];
+      for (const geometry::AreaTap& vt : down) {
+        const std::uint8_t* line = sbase + static_cast<std::size_t>(vt.src) * stride;
+        for (const geometry::AreaTap* ht = hb; ht != he; ++ht) {
+          const std::uint8_t* p = line + static_cast<std::size_t>(ht->src) * Channels;
+          const Sum w = static_cast<Sum>(vt.weight) * static_cast<Sum>(ht->weight);
           for (int ch = 0; ch < Channels; ++ch) {
             sum[ch] += p[ch] * w;
           }
-          ++x;
-          remainingX -= wx;
-          wx = 256;
         }
-        const std::uint8_t* p = line + static_cast<std::size_t>(std::min(x, sw - 1)) * Channels;
-        const std::uint64_t w = static_cast<std::uint64_t>(wy) * static_cast<std::uint64_t>(remainingX);
-        for (int ch = 0; ch < Channels; ++ch) {
-          sum[ch] += p[ch] * w;
-        }
-        ++y;
       }
       for (int ch = 0; ch < Channels; ++ch) {
         out[static_cast<std::size_t>(c) * Channels + ch] = static_cast<std::uint8_t>(sum[ch] / norm);
@@ -131,8 +132,16 @@ OpResult ResampleDIB(ProgressWindow progress, const Dib* source, DibHandle* resu
   if (const OpResult r = geometry::NewGreyOrRgb(dw, dh, bits, &out); r != kOk) {
     return r;
   }
-  const OpResult r = bits == 24 ? ResampleRows<3>(progress, *source, *out, k)
-                                : ResampleRows<1>(progress, *source, *out, k);
+  // Sums reach 255 x cx x cy: 32 bits hold them unless the image shrinks a lot.
+  const bool narrow = 255ull * static_cast<unsigned>(k.cx) * static_cast<unsigned>(k.cy) <= 0xFFFFFFFFull;
+  OpResult r;
+  if (bits == 24) {
+    r = narrow ? ResampleRows<3, std::uint32_t>(progress, *source, *out, k)
+               : ResampleRows<3, std::uint64_t>(progress, *source, *out, k);
+  } else {
+    r = narrow ? ResampleRows<1, std::uint32_t>(progress, *source, *out, k)
+               : ResampleRows<1, std::uint64_t>(progress, *source, *out, k);
+  }
   if (r != kOk) {
     return r;
   }
