@@ -90,6 +90,76 @@ OpResult RotateRightAngle(ProgressWindow progress, const Dib& source, int angle,
   return kOk;
 }
 
+// Source positions in 1/1024 pixel, split by destination column and row.
+struct RotationTables {
+  const std::vector<int>& colC;
+  const std::vector<int>& colS;
+  const std::vector<int>& rowC;
+  const std::vector<int>& rowS;
+};
+
+// Bilinear samples; a neighbour outside the source reads the background, and a pixel
+// with all four outside is the background.
+template <int Channels>
+OpResult RotateRows(ProgressWindow progress, const Dib& source, Dib& out, const RotationTables& t,
+                    const geometry::Background& back) {
+  const int w = source.width();
+  const int h = source.height();
+  const int dw = out.width();
+  const int dh = out.height();
+  const std::uint8_t* sbase = source.row(0);
+  const std::size_t sstride = source.stride();
+  const int cx = (w / 2) * 1024;
+  const int cy = (h / 2) * 1024;
+  const auto at = [&](int ix, int iy) -> const std::uint8_t* {
+    if (ix < 0 || ix >= w || iy < 0 || iy >= h) {
+      return back.ch;
+    }
+    return sbase + static_cast<std::size_t>(iy) * sstride + static_cast<std::size_t>(ix) * Channels;
+  };
+  for (int j = 0; j < dh; ++j) {
+    if (ProgressStep(progress, j + 1, dh)) {
+      return kCancelled;
+    }
+    std::uint8_t* line = out.row(j);
+    const int rowS = t.rowS[static_cast<std::size_t>(j)];
+    const int rowC = t.rowC[static_cast<std::size_t>(j)];
+    for (int i = 0; i < dw; ++i) {
+      const int x = t.colC[static_cast<std::size_t>(i)] - rowS + cx;
+      const int y = t.colS[static_cast<std::size_t>(i)] + rowC + cy;
+      const int ix = x >> 10;
+      const int iy = y >> 10;
+      const int fx = x - ix * 1024;
+      const int fy = y - iy * 1024;
+      std::uint8_t* d = line + static_cast<std::size_t>(i) * Channels;
+      const std::uint8_t* p00;
+      const std::uint8_t* p10;
+      const std::uint8_t* p01;
+      const std::uint8_t* p11;
+      if (ix >= 0 && ix < w - 1 && iy >= 0 && iy < h - 1) {
+        p00 = sbase + static_cast<std::size_t>(iy) * sstride + static_cast<std::size_t>(ix) * Channels;
+        p10 = p00 + Channels;
+        p01 = p00 + sstride;
+        p11 = p01 + Channels;
+      } else if (ix < -1 || ix >= w || iy < -1 || iy >= h) {
+        back.Put(d, Channels);
+        continue;
+      } else {
+        p00 = at(ix, iy);
+        p10 = at(ix + 1, iy);
+        p01 = at(ix, iy + 1);
+        p11 = at(ix + 1, iy + 1);
+      }
+      for (int ch = 0; ch < Channels; ++ch) {
+        const int top = p00[ch] + (((p10[ch] - p00[ch]) * fx) >> 10);
+        const int bottom = p01[ch] + (((p11[ch] - p01[ch]) * fx) >> 10);
+        d[ch] = static_cast<std::uint8_t>(top + (((bottom - top) * fy) >> 10));
+      }
+    }
+  }
+  return kOk;
+}
+
 // Bilinear rotation by a clockwise angle in degrees, with pi taken as 3.14.
 OpResult RotateFree(ProgressWindow progress, const Dib& source, int angle, int red, int green, int blue,
                     DibHandle* result) {
@@ -137,41 +207,11 @@ OpResult RotateFree(ProgressWindow progress, const Dib& source, int angle, int r
 
   // For 8 bits the grey background comes from the blue byte.
   const geometry::Background back = geometry::Background::Of(bits, red, green, blue, blue);
-  const std::uint8_t* sbase = source.row(0);
-  const std::size_t sstride = source.stride();
-  const int cx = (w / 2) * 1024;
-  const int cy = (h / 2) * 1024;
-  for (int j = 0; j < dh; ++j) {
-    if (ProgressStep(progress, j + 1, dh)) {
-      return kCancelled;
-    }
-    std::uint8_t* line = out->row(j);
-    for (int i = 0; i < dw; ++i) {
-      const int x = colC[static_cast<std::size_t>(i)] - rowS[static_cast<std::size_t>(j)] + cx;
-      const int y = colS[static_cast<std::size_t>(i)] + rowC[static_cast<std::size_t>(j)] + cy;
-      const int ix = x >> 10;
-      const int iy = y >> 10;
-      const int fx = x - ix * 1024;
-      const int fy = y - iy * 1024;
-      std::uint8_t* d = line + static_cast<std::size_t>(i) * channels;
-      const bool in00 = ix >= 0 && ix < w && iy >= 0 && iy < h;
-      const bool in10 = ix + 1 >= 0 && ix + 1 < w && iy >= 0 && iy < h;
-      const bool in01 = ix >= 0 && ix < w && iy + 1 >= 0 && iy + 1 < h;
-      const bool in11 = ix + 1 >= 0 && ix + 1 < w && iy + 1 >= 0 && iy + 1 < h;
-      if (!in00 && !in10 && !in01 && !in11) {
-        back.Put(d, channels);
-        continue;
-      }
-      const std::uint8_t* p00 = in00 ? sbase + static_cast<std::size_t>(iy) * sstride + static_cast<std::size_t>(ix) * channels : back.ch;
-      const std::uint8_t* p10 = in10 ? sbase + static_cast<std::size_t>(iy) * sstride + static_cast<std::size_t>(ix + 1) * channels : back.ch;
-      const std::uint8_t* p01 = in01 ? sbase + static_cast<std::size_t>(iy + 1) * sstride + static_cast<std::size_t>(ix) * channels : back.ch;
-      const std::uint8_t* p11 = in11 ? sbase + static_cast<std::size_t>(iy + 1) * sstride + static_cast<std::size_t>(ix + 1) * channels : back.ch;
-      for (int ch = 0; ch < channels; ++ch) {
-        const int top = p00[ch] + (((p10[ch] - p00[ch]) * fx) >> 10);
-        const int bottom = p01[ch] + (((p11[ch] - p01[ch]) * fx) >> 10);
-        d[ch] = static_cast<std::uint8_t>(top + (((bottom - top) * fy) >> 10));
-      }
-    }
+  const RotationTables tables{colC, colS, rowC, rowS};
+  const OpResult r = channels == 3 ? RotateRows<3>(progress, source, *out, tables, back)
+                                   : RotateRows<1>(progress, source, *out, tables, back);
+  if (r != kOk) {
+    return r;
   }
   *result = std::move(out);
   return kOk;
