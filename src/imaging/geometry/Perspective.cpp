@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <new>
-#include <vector>
 
 #include "imaging/geometry/Geometry.h"
 #include "imaging/geometry/PixelAccess.h"
@@ -27,36 +25,43 @@ struct Line {
 // Fills the destination line: the whole source line is squeezed into `span` pixels from
 // `first` on and written to the pixels first..last (inclusive, clipped to the line);
 // reads past the end stay on the last source pixel. The rest takes the background.
-void SqueezeLine(const Line& line, int first, int last, int span, int channels, const geometry::Background& back,
-                 std::vector<geometry::AreaTap>* taps) {
+template <int Channels>
+void SqueezeLine(const Line& line, int first, int last, int span, const geometry::Background& back) {
   const int lo = std::max(first, 0);
   const int hi = std::min(last, line.count - 1);
   for (int k = 0; k < line.count; ++k) {
     if (k < lo || k > hi) {
-      back.Put(line.dst + k * line.step, channels);
+      back.Put(line.dst + k * line.step, Channels);
     }
   }
   if (lo > hi) {
     return;
   }
+  // One source pixel is worth `width` units, a destination pixel kUnit.
   const int width = std::max(1, static_cast<int>(static_cast<long long>(span) * kUnit / line.count));
-  geometry::AreaWalker walk(line.count, true);
+  int pos = 0;
+  int remaining = width;
   for (int k = first; k <= hi; ++k) {
-    taps->clear();
-    walk.Take(kUnit, width, taps);
-    if (k < lo) {
-      continue;
-    }
-    int sum[3] = {0, 0, 0};
-    for (const geometry::AreaTap& t : *taps) {
-      const std::uint8_t* p = line.src + t.src * line.step;
-      for (int ch = 0; ch < channels; ++ch) {
-        sum[ch] += p[ch] * t.weight;
+    int sum[Channels] = {};
+    int need = kUnit;
+    while (need > 0) {
+      const int take = need < remaining ? need : remaining;
+      const std::uint8_t* p = line.src + std::min(pos, line.count - 1) * line.step;
+      for (int ch = 0; ch < Channels; ++ch) {
+        sum[ch] += p[ch] * take;
+      }
+      need -= take;
+      remaining -= take;
+      if (remaining == 0) {
+        ++pos;
+        remaining = width;
       }
     }
-    std::uint8_t* d = line.dst + k * line.step;
-    for (int ch = 0; ch < channels; ++ch) {
-      d[ch] = static_cast<std::uint8_t>(sum[ch] / kUnit);
+    if (k >= lo) {
+      std::uint8_t* d = line.dst + k * line.step;
+      for (int ch = 0; ch < Channels; ++ch) {
+        d[ch] = static_cast<std::uint8_t>(sum[ch] / kUnit);
+      }
     }
   }
 }
@@ -113,12 +118,6 @@ OpResult PerspectiveDIB(ProgressWindow progress, const Dib* source, DibHandle* r
   if (const OpResult r = geometry::NewLike(*source, w, h, &out); r != kOk) {
     return r;
   }
-  std::vector<geometry::AreaTap> taps;
-  try {
-    taps.reserve(64);
-  } catch (const std::bad_alloc&) {
-    return kOutOfMemory;
-  }
   const int channels = geometry::Channels(bits);
   const geometry::Background back = geometry::Background::Of(bits, red, green, blue, red);
   const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(source->stride());
@@ -137,7 +136,11 @@ OpResult PerspectiveDIB(ProgressWindow progress, const Dib* source, DibHandle* r
     } else {
       line = {sbase + i * stride, dbase + i * stride, channels, w};
     }
-    SqueezeLine(line, first, last, last - first, channels, back, &taps);
+    if (channels == 3) {
+      SqueezeLine<3>(line, first, last, last - first, back);
+    } else {
+      SqueezeLine<1>(line, first, last, last - first, back);
+    }
   }
   geometry::ReportDone(progress);
   *result = std::move(out);
