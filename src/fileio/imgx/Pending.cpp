@@ -5,28 +5,16 @@
 namespace km::imgx {
 
 Code InfoGIF(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoIFF(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoIMG(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoJPG(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoMAC(const std::string&, ImageInfo*) { return kNoReader; }
-Code InfoMSP(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoPNG(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoTIF(const std::string&, ImageInfo*) { return kNoReader; }
 Code InfoWMF(const std::string&, ImageInfo*) { return kNoReader; }
-Code DecodeIFF(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
-Code DecodeIMG(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeJPG(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
-Code DecodeMAC(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
-Code DecodeMSP(ProgressWindow, const std::string&, DibHandle*) { return kNoReader; }
 Code DecodeGIF(ProgressWindow, const std::string&, DibHandle*, std::int16_t*) { return kNoReader; }
 Code DecodePNG(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*, std::int16_t*) { return kNoReader; }
 Code DecodeTIF(ProgressWindow, const std::string&, DibHandle*, ExtraHandle*) { return kNoReader; }
 Code EncodeGIF(ProgressWindow, const std::string&, const Dib*, int, int, int) { return kNoReader; }
-Code EncodeIFF(ProgressWindow, const std::string&, const Dib*, int) { return kNoReader; }
-Code EncodeIMG(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodeJPG(ProgressWindow, const std::string&, const Dib*, int, int, int) { return kNoReader; }
-Code EncodeMAC(ProgressWindow, const std::string&, const Dib*, int) { return kNoReader; }
-Code EncodeMSP(ProgressWindow, const std::string&, const Dib*) { return kNoReader; }
 Code EncodePNG(ProgressWindow, const std::string&, const Dib*, const ImageExtra*, int, int, int, int) { return kNoReader; }
 Code EncodeTIF(ProgressWindow, const std::string&, const Dib*, const ImageExtra*, int, int, int) { return kNoReader; }
 

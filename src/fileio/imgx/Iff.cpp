@@ -1,0 +1,274 @@
+// IFF pictures: a "FORM" of kind "ILBM" (bit planes) or "PBM " (one byte a pixel) made of
+// chunks (four-character id, big-endian size, data padded to an even length):
+//   BMHD  width, height, origin, planes, masking, compression (0 none, 1 ByteRun1),
+//         transparent colour, aspect, page size
+//   CMAP  red, green, blue bytes per colour (only the first 2^planes are used)
+//   CAMG  display mode (HAM is refused; extra half-brite doubles 32 colours to 64)
+//   BODY  rows top first; in ILBM each row holds every plane's row in turn (plane 0 the
+//         least significant bit, rows padded to 16 bits) and a mask row when masking is 1.
+// With ByteRun1 a row is one stream: a run may pass from one plane into the next, but not
+// past the row.
+
+#include <algorithm>
+#include <cstring>
+
+#include "fileio/imgx/Imgx.h"
+#include "fileio/imgx/RasterKit.h"
+
+namespace km::imgx {
+
+namespace {
+
+constexpr std::uint16_t kTypeIff = 7;
+constexpr std::uint32_t kCamgHam = 0x800;
+constexpr std::uint32_t kCamgHalfBrite = 0x80;
+
+struct IffImage {
+  bool chunky = false;  // "PBM "
+  int width = 0;
+  int height = 0;
+  int planes = 0;
+  int masking = 0;
+  int compression = 0;
+  std::uint32_t camg = 0;
+  const std::uint8_t* cmap = nullptr;
+  std::size_t cmapSize = 0;
+  const std::uint8_t* body = nullptr;
+  std::size_t bodySize = 0;
+  bool haveHeader = false;
+};
+
+bool Is(const std::uint8_t* id, const char* name) { return std::memcmp(id, name, 4) == 0; }
+
+Code Parse(const std::vector<std::uint8_t>& bytes, IffImage* img) {
+  ByteReader in(bytes);
+  const std::uint8_t* form = in.take(4);
+  const std::uint32_t formSize = in.u32be();
+  const std::uint8_t* kind = in.take(4);
+  if (!in.ok() || !Is(form, "FORM")) {
+    return kNotThisFormat;
+  }
+  if (Is(kind, "PBM ")) {
+    img->chunky = true;
+  } else if (!Is(kind, "ILBM")) {
+    return kNotThisFormat;
+  }
+  // Chunks end where the FORM ends, or at the end of the file if that comes first.
+  const std::size_t end = std::min<std::size_t>(bytes.size(), std::size_t{formSize} + 8);
+  ByteReader chunks(bytes.data(), end);
+  chunks.seek(12);
+  while (chunks.ok() && chunks.remaining() >= 8) {
+    const std::uint8_t* id = chunks.take(4);
+    const std::uint32_t size = chunks.u32be();
+    const std::uint8_t* data = chunks.take(size);
+    if (data == nullptr) {
+      return kTruncated;
+    }
+    if (size % 2 != 0 && chunks.remaining() > 0) {
+      chunks.skip(1);
+    }
+    if (Is(id, "BMHD")) {
+      if (size < 20) {
+        return kCorrupt;
+      }
+      ByteReader h(data, size);
+      img->width = h.u16be();
+      img->height = h.u16be();
+      h.skip(4);
+      img->planes = h.u8();
+      img->masking = h.u8();
+      img->compression = h.u8();
+      img->haveHeader = true;
+    } else if (Is(id, "CMAP")) {
+      img->cmap = data;
+      img->cmapSize = size;
+    } else if (Is(id, "CAMG") && size >= 4) {
+      ByteReader c(data, size);
+      img->camg = c.u32be();
+    } else if (Is(id, "BODY")) {
+      img->body = data;
+      img->bodySize = size;
+      break;
+    }
+  }
+  if (!img->haveHeader || img->body == nullptr) {
+    return img->haveHeader ? kTruncated : kCorrupt;
+  }
+  if (img->width == 0 || img->height == 0 || img->width > kMaxDibSide || img->height > kMaxDibSide) {
+    return kBadDimensions;
+  }
+  if (img->chunky ? img->planes != 8 : (img->planes < 1 || img->planes > 8)) {
+    return kUnsupportedVariant;
+  }
+  if (img->compression > 1 || img->masking > 3 || (img->camg & kCamgHam) != 0) {
+    return kUnsupportedVariant;
+  }
+  return kOk;
+}
+
+void SetPalette(Dib& dib, const IffImage& img, int count) {
+  const int fromMap = static_cast<int>(std::min<std::size_t>(img.cmapSize / 3, static_cast<std::size_t>(count)));
+  if (fromMap == 0) {
+    kit::SetGreyRamp(dib, count);
+    return;
+  }
+  for (int i = 0; i < fromMap; ++i) {
+    kit::SetColor(dib, i, img.cmap[3 * i], img.cmap[3 * i + 1], img.cmap[3 * i + 2]);
+  }
+  if ((img.camg & kCamgHalfBrite) != 0 && img.planes == 6) {
+    for (int i = 32; i < 64; ++i) {
+      const RgbQuad q = dib.colors()[i - 32];
+      kit::SetColor(dib, i, q.rgbRed / 2, q.rgbGreen / 2, q.rgbBlue / 2);
+    }
+  }
+}
+
+}  // namespace
+
+Code InfoIFF(const std::string& path, ImageInfo* info) {
+  std::vector<std::uint8_t> bytes;
+  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
+    return c;
+  }
+  IffImage img;
+  if (const Code c = Parse(bytes, &img); c != kOk) {
+    return c;
+  }
+  kit::FillInfo(path, bytes.size(), img.width, img.height, img.planes, kTypeIff, info);
+  return kOk;
+}
+
+Code DecodeIFF(ProgressWindow progress, const std::string& path, DibHandle* out) {
+  if (out == nullptr) {
+    return static_cast<Code>(km::kInvalidArgument);
+  }
+  out->reset();
+  std::vector<std::uint8_t> bytes;
+  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
+    return c;
+  }
+  IffImage img;
+  if (const Code c = Parse(bytes, &img); c != kOk) {
+    return c;
+  }
+  const std::size_t width = static_cast<std::size_t>(img.width);
+  const std::size_t planeBytes = img.chunky ? width + (width & 1) : ((width + 15) / 16) * 2;
+  const std::size_t rowPlanes = img.chunky ? 1 : static_cast<std::size_t>(img.planes + (img.masking == 1 ? 1 : 0));
+  const std::size_t rowBytes = planeBytes * rowPlanes;
+  if (!kit::Plausible(rowBytes * static_cast<std::size_t>(img.height), img.bodySize, img.compression ? 64 : 1)) {
+    return kTruncated;
+  }
+  const int bits = kit::DibBitsFor(img.planes);
+  const int colors = 1 << img.planes;
+  DibHandle dib;
+  if (const Code c = kit::NewImage(img.width, img.height, bits, colors, &dib); c != kOk) {
+    return c;
+  }
+  SetPalette(*dib, img, colors);
+  ByteReader in(img.body, img.bodySize);
+  std::vector<std::uint8_t> row(rowBytes);
+  std::vector<std::uint8_t> indices(width);
+  for (int y = 0; y < img.height; ++y) {
+    if (kit::Cancelled(progress, y, img.height)) {
+      return kCancelled;
+    }
+    if (img.compression == 0) {
+      if (!in.read(row.data(), rowBytes)) {
+        return kTruncated;
+      }
+    } else {
+      const kit::RunResult r = kit::UnpackBits(in, row.data(), rowBytes);
+      if (r != kit::RunResult::kOk) {
+        return r == kit::RunResult::kOverrun ? kCorrupt : kTruncated;
+      }
+    }
+    if (img.chunky) {
+      std::memcpy(kit::TopRow(*dib, y), row.data(), width);
+    } else {
+      kit::PlanesToIndices(row.data(), planeBytes, img.planes, img.width, indices.data());
+      kit::PackIndices(indices.data(), img.width, bits, kit::TopRow(*dib, y));
+    }
+  }
+  *out = std::move(dib);
+  return kOk;
+}
+
+// ILBM with as many planes as the image has bits (1, 4 or 8), its colour table as CMAP,
+// rows ByteRun1-coded plane by plane when `compressed` is set.
+Code EncodeIFF(ProgressWindow progress, const std::string& path, const Dib* dib, int compressed) {
+  if (const Code c = kit::CheckSource(dib); c != kOk) {
+    return c;
+  }
+  const int bits = dib->bitCount();
+  if (bits == 24) {
+    return kDepthNotWritable;
+  }
+  const int width = dib->width();
+  const int height = dib->height();
+  const int planes = bits;
+  const std::size_t planeBytes = ((static_cast<std::size_t>(width) + 15) / 16) * 2;
+  const int colors = dib->colorCount();
+
+  ByteWriter w;
+  w.text("FORM");
+  w.u32be(0);
+  w.text("ILBM");
+  w.text("BMHD");
+  w.u32be(20);
+  w.u16be(static_cast<unsigned>(width));
+  w.u16be(static_cast<unsigned>(height));
+  w.u16be(0);
+  w.u16be(0);
+  w.u8(static_cast<unsigned>(planes));
+  w.u8(0);
+  w.u8(compressed ? 1 : 0);
+  w.u8(0);
+  w.u16be(0);
+  w.u8(1);
+  w.u8(1);
+  w.u16be(static_cast<unsigned>(width));
+  w.u16be(static_cast<unsigned>(height));
+  w.text("CMAP");
+  w.u32be(static_cast<std::uint32_t>(3 * colors));
+  for (int i = 0; i < colors; ++i) {
+    const RgbQuad q = dib->colors()[i];
+    w.u8(q.rgbRed);
+    w.u8(q.rgbGreen);
+    w.u8(q.rgbBlue);
+  }
+  if ((3 * colors) % 2 != 0) {
+    w.u8(0);
+  }
+  w.text("BODY");
+  const std::size_t bodySizeAt = w.size();
+  w.u32be(0);
+  std::vector<std::uint8_t> indices(static_cast<std::size_t>(width));
+  std::vector<std::uint8_t> row(planeBytes * static_cast<std::size_t>(planes));
+  std::vector<std::uint8_t> packed;
+  for (int y = 0; y < height; ++y) {
+    if (kit::Cancelled(progress, y, height)) {
+      return kCancelled;
+    }
+    kit::UnpackIndices(kit::TopRow(*dib, y), width, bits, indices.data());
+    kit::IndicesToPlanes(indices.data(), width, planes, planeBytes, row.data());
+    for (int p = 0; p < planes; ++p) {
+      const std::uint8_t* plane = row.data() + planeBytes * static_cast<std::size_t>(p);
+      if (compressed) {
+        packed.clear();
+        kit::PackBits(plane, planeBytes, packed);
+        w.bytes(packed.data(), packed.size());
+      } else {
+        w.bytes(plane, planeBytes);
+      }
+    }
+  }
+  const std::size_t bodySize = w.size() - bodySizeAt - 4;
+  w.put32be(bodySizeAt, static_cast<std::uint32_t>(bodySize));
+  if (bodySize % 2 != 0) {
+    w.u8(0);
+  }
+  w.put32be(4, static_cast<std::uint32_t>(w.size() - 8));
+  return WriteFileBytes(path, w.bytes());
+}
+
+}  // namespace km::imgx
