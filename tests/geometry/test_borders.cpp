@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <utility>
+#include <vector>
 
+#include "geometry/GeometryTestUtil.h"
 #include "imaging/geometry/Geometry.h"
 #include "support/DibTestUtil.h"
 
@@ -60,6 +62,17 @@ TEST(Borders, CentringOneHundredAndOneOnOneHundredAndFour) {
                              std::pair{50, 0}, std::pair{50, 102}, std::pair{50, 103}}) {
     EXPECT_EQ(GetPixel(*out, x, y), 0xFF8001u) << x << "," << y;
   }
+}
+
+TEST(Borders, ReportsAtAQuarterThreeQuartersAndTheEnd) {
+  DibHandle src = test::MakeDib(7, 3, 1);
+  test::RecordingSink sink;
+  DibHandle out;
+  ASSERT_EQ(AddBordersDIB(&sink, src.get(), &out, 2, 2, 2, 2, 1, 0, 0), kOk);
+  EXPECT_EQ(sink.reports, (std::vector<int>{25, 75, 100}));
+  test::RecordingSink late(2);  // cancel seen at the second test, after the source rows
+  EXPECT_EQ(AddBordersDIB(&late, src.get(), &out, 2, 2, 2, 2, 1, 0, 0), kCancelled);
+  EXPECT_EQ(out, nullptr);
 }
 
 TEST(Borders, Refusals) {

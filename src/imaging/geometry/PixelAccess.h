@@ -91,10 +91,10 @@ struct Background {
   void Put(std::uint8_t* p, int channels) const { std::memcpy(p, ch, static_cast<std::size_t>(channels)); }
 };
 
-// Area resampling along one line: srcCount source pixels, each `width` units wide, are
-// walked in order while destination pixels take `unit` units each. Each destination
-// pixel gets the run of (source index, covered units) taps it covers. Positions past the
-// last source pixel either stay on the last one (clamp) or are reported as srcCount.
+// Area resampling along one line: source pixels are walked in order while destination
+// pixels take `unit` units each; each destination pixel gets the (source index, covered
+// units) taps it covers. Positions past the last source pixel either stay on the last
+// one (clamp) or are reported as srcCount.
 struct AreaTap {
   int src;
   int weight;
@@ -103,8 +103,8 @@ struct AreaTap {
 class AreaWalker {
 public:
   AreaWalker(int srcCount, bool clamp) : count_(srcCount), clamp_(clamp) {}
-  // Starts a new source pixel `width` units wide where the walk stands; called for
-  // the first pixel and whenever one is used up.
+  // Takes `unit` units; a source pixel entered during this call is `width` units wide
+  // (the width may change from one destination pixel to the next).
   void Take(int unit, int width, std::vector<AreaTap>* taps) {
     if (remaining_ <= 0) {
       remaining_ = width;
@@ -134,23 +134,6 @@ private:
   bool clamp_;
   int pos_ = 0;
   int remaining_ = 0;
-};
-
-// Taps for dstCount destination pixels of `unit` units over srcCount source pixels of
-// constant width: taps[first[i] .. first[i + 1]) belong to destination pixel i.
-struct AreaRuns {
-  std::vector<AreaTap> taps;
-  std::vector<int> first;
-  void Build(int dstCount, int srcCount, int unit, int width, bool clamp) {
-    taps.clear();
-    first.assign(static_cast<std::size_t>(dstCount) + 1, 0);
-    AreaWalker walk(srcCount, clamp);
-    for (int i = 0; i < dstCount; ++i) {
-      first[static_cast<std::size_t>(i)] = static_cast<int>(taps.size());
-      walk.Take(unit, width, &taps);
-    }
-    first[static_cast<std::size_t>(dstCount)] = static_cast<int>(taps.size());
-  }
 };
 
 // The first progress report of an operation, made without a cancel test.
