@@ -349,8 +349,15 @@ int BatchRun::WriteAtomically(const std::string& outputPath, const Dib* image, c
                               int transparentValue) {
   const std::string temp = TemporaryOutputName(outputPath);
   const int grey = IsDIBGreyScaled(image) ? 1 : 0;
+  observer_.temporaryOutput(temp, true);
   const int code = WriteImageFile(observer_.progress(), profile_, temp, image, extra, settings_.outputFormat,
                                   settings_.subType, grey, transparentValue);
+  const int result = FinishTemporary(temp, outputPath, code);
+  observer_.temporaryOutput(temp, false);
+  return result;
+}
+
+int BatchRun::FinishTemporary(const std::string& temp, const std::string& outputPath, int code) {
   const auto tempCompanions = CompanionFiles(temp);
   const auto finalCompanions = CompanionFiles(outputPath);
   std::error_code ec;

@@ -71,6 +71,10 @@ public:
   virtual void clearAbortRequest() {}
   // The sink reading, commands and writing report to (may be null).
   virtual ProgressWindow progress() { return nullptr; }
+  // An output is being written to the temporary file `path` (writing true), or that
+  // write has ended and the file is gone or renamed (writing false). A front end that
+  // can be killed mid-write removes the file then.
+  virtual void temporaryOutput(const std::string& /*path*/, bool /*writing*/) {}
   // The run has ended: OK and "&Save Log..." become usable.
   virtual void runFinished() {}
 };
@@ -108,6 +112,8 @@ private:
   bool ConvertOne(const std::string& line, int number, const RgbQuad* palette, int paletteCount);
   int WriteAtomically(const std::string& outputPath, const Dib* image, const imgx::ImageExtra* extra,
                       int transparentValue);
+  // Renames a complete temporary output over the target, or removes it after a failure.
+  int FinishTemporary(const std::string& temp, const std::string& outputPath, int code);
 
   const CScript& script_;
   BatchSettings settings_;

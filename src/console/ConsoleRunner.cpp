@@ -1,0 +1,234 @@
+#include "console/ConsoleRunner.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "CoreVersion.h"
+#include "StringTable.h"
+#include "batch/BatchRun.h"
+#include "fileio/FileTypeTable.h"
+#include "script/CommandLine.h"
+#include "script/ScriptFile.h"
+
+namespace km {
+
+namespace {
+
+// Ctrl+C: the first press asks the run to stop at its next step, the second ends the
+// process at once (removing the output being written).
+volatile sig_atomic_t gInterrupts = 0;
+char gTemporaryOutput[8192];
+volatile sig_atomic_t gTemporaryActive = 0;
+
+extern "C" void OnInterrupt(int) {
+  gInterrupts = gInterrupts + 1;
+  if (gInterrupts >= 2) {
+    if (gTemporaryActive != 0) {
+      ::unlink(gTemporaryOutput);
+    }
+    ::_exit(kExitAborted);
+  }
+}
+
+class InterruptGuard {
+public:
+  InterruptGuard() {
+    gInterrupts = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptGuard() { ::sigaction(SIGINT, &previous_, nullptr); }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+private:
+  struct sigaction previous_ {};
+};
+
+class InterruptProgress final : public ProgressSink {
+public:
+  void report(int) override {}
+  bool cancelled() override { return gInterrupts > 0; }
+};
+
+// Messages go to standard error. Questions are asked on the terminal when the run
+// stops for errors ("-e") and standard input is one; otherwise the answer is the safe
+// one: do not overwrite, and do stop when the user pressed Ctrl+C.
+class ConsoleMessages final : public MessageService {
+public:
+  explicit ConsoleMessages(bool ask) : ask_(ask && ::isatty(STDIN_FILENO) != 0) {}
+
+  MessageAnswer show(const std::string& text, MessageIcon, MessageButtons buttons) override {
+    if (buttons == MessageButtons::Ok) {
+      std::cerr << text << std::endl;
+      return MessageAnswer::Ok;
+    }
+    const bool abortQuestion = text == LoadString(2029);
+    if (!ask_) {
+      return abortQuestion ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    std::cerr << '\n' << text << " [y/n] " << std::flush;
+    std::string reply;
+    if (!std::getline(std::cin, reply)) {
+      return abortQuestion ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    const bool yes = !reply.empty() && (reply[0] == 'y' || reply[0] == 'Y');
+    return yes ? MessageAnswer::Yes : MessageAnswer::No;
+  }
+
+private:
+  bool ask_;
+};
+
+// Prints each log line as it is written and, on a terminal, keeps one progress line
+// below the log.
+class ConsoleObserver final : public BatchObserver {
+public:
+  ConsoleObserver() : terminal_(::isatty(STDOUT_FILENO) != 0), start_(Clock::now()) {}
+
+  void logLineAdded(const std::string& line) override { Print(line); }
+  void logLineChanged(const std::string& line) override { Print(line); }
+
+  void fileStarted(int number, int total, bool scanning) override {
+    number_ = number;
+    total_ = total;
+    scanning_ = scanning;
+    if (number == 1) {
+      start_ = Clock::now();
+    }
+    DrawProgress();
+  }
+
+  bool abortRequested() override { return gInterrupts > 0; }
+  void clearAbortRequest() override { gInterrupts = 0; }
+  ProgressWindow progress() override { return &progress_; }
+
+  void temporaryOutput(const std::string& path, bool writing) override {
+    gTemporaryActive = 0;
+    if (writing && path.size() < sizeof gTemporaryOutput) {
+      std::memcpy(gTemporaryOutput, path.c_str(), path.size() + 1);
+      gTemporaryActive = 1;
+    }
+  }
+
+  void runFinished() override { ClearProgress(); }
+
+private:
+  using Clock = std::chrono::steady_clock;
+
+  static std::string Clock2(long long seconds) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%lld:%02lld", seconds / 60, seconds % 60);
+    return buffer;
+  }
+
+  void ClearProgress() {
+    if (terminal_ && drawn_) {
+      std::cout << "\r\033[K" << std::flush;
+      drawn_ = false;
+    }
+  }
+
+  void Print(const std::string& line) {
+    ClearProgress();
+    std::cout << line << '\n';
+    DrawProgress();
+  }
+
+  void DrawProgress() {
+    if (!terminal_ || number_ == 0) {
+      std::cout << std::flush;
+      return;
+    }
+    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start_).count();
+    std::string text = FormatString(scanning_ ? 2078 : 2070, number_, total_) + "  " + Clock2(elapsed);
+    if (number_ > 1) {
+      const long long remaining = elapsed * (total_ - number_ + 1) / (number_ - 1);
+      text += " / " + Clock2(remaining) + " left";
+    }
+    std::cout << "\r\033[K" << text << std::flush;
+    drawn_ = true;
+  }
+
+  bool terminal_;
+  bool drawn_ = false;
+  bool scanning_ = false;
+  int number_ = 0;
+  int total_ = 0;
+  Clock::time_point start_;
+  InterruptProgress progress_;
+};
+
+void PrintUsage(std::ostream& out) { out << LoadString(2095) << '\n'; }
+
+}  // namespace
+
+int RunConsole(const std::vector<std::string>& arguments, Profile& profile) {
+  for (const std::string& a : arguments) {
+    if (a == "--help") {
+      PrintUsage(std::cout);
+      return kExitConverted;
+    }
+    if (a == "--version") {
+      std::cout << "kilnmark-batch " << CoreVersion() << '\n';
+      return kExitConverted;
+    }
+  }
+
+  CommandLineRecord record;
+  StartSettings start;
+  std::string message;
+  if (PrepareStart(arguments, &record, &start, &message) != 0) {
+    std::cerr << message << '\n';
+    return kExitRefused;
+  }
+  if (start.startMode == 0) {
+    PrintUsage(std::cerr);
+    return kExitRefused;
+  }
+
+  CScript script;
+  if (ReadScriptFile(start.scriptPath, &script, &message) != 0) {
+    std::cerr << message << '\n';
+    return kExitRefused;
+  }
+
+  ConsoleMessages messages(record.errorMessages != 0);
+  CommandLineInput input;
+  input.scriptPath = start.scriptPath;
+  input.fileSpec = start.listFile.empty() ? start.fileSpec : std::string();
+  input.listFile = start.listFile;
+  input.logFile = start.logFile;
+  input.showErrors = record.errorMessages != 0;
+  input.minimise = record.minimise != 0;
+  input.keepOpen = record.keepOpen != 0;
+
+  BatchSettings settings;
+  if (PrepareCommandLineRun(script, input, profile, messages, &settings) != 0) {
+    return kExitRefused;
+  }
+
+  InterruptGuard interrupts;
+  ConsoleObserver observer;
+  const FileTypeTable types;
+  BatchRun run(script, settings, profile, observer, messages, types);
+  if (run.RunBatch() == 0) {
+    return kExitRefused;
+  }
+  const BatchOutcome& outcome = run.outcome();
+  if (outcome.aborted) {
+    return kExitAborted;
+  }
+  return outcome.converted == outcome.total ? kExitConverted : kExitSomeFailed;
+}
+
+}  // namespace km
