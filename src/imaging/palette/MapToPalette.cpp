@@ -41,6 +41,9 @@ int SearchNearest(int red, int green, int blue, const RgbQuad* palette, int coun
     const int dr = palette[i].rgbRed - red;
     const int d = db * db + dg * dg + dr * dr;
     if (bestDistance < 0 || d < bestDistance) {
+      if (d == 0) {
+        return i;  // nothing can come closer, and later ties lose anyway
+      }
       bestDistance = d;
       best = i;
     }
