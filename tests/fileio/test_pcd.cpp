@@ -14,6 +14,7 @@
 #include "fileio/imgx/FileBytes.h"
 #include "fileio/imgx/Imgx.h"
 #include "support/DibTestUtil.h"
+#include "support/PeerTools.h"
 
 namespace km::imgx {
 namespace {
@@ -289,6 +290,50 @@ TEST(PcdBadFiles, EveryFileGivesACodeAndNoImage) {
   km::test::ExpectBadCorpus("pcd", [](const std::string& path, DibHandle* out) {
     return DecodePCD(nullptr, path, out, 3);
   });
+}
+
+}  // namespace
+}  // namespace km::imgx
+
+namespace km::imgx {
+namespace {
+
+// The peer's Photo CD writer stores the three base packs of one picture. Its colour
+// transform is its own, so colours are not compared with the source; what must hold is
+// that the packs we find at their sectors show the same picture at each size.
+TEST_F(PcdTest, PeerPacksShowOnePictureAtEverySize) {
+  KM_REQUIRE_PEER("convert-im6.q16");
+  DibHandle src = km::test::MakeRgb(768, 512, 0, 0, 0);
+  for (int y = 0; y < 512; ++y) {
+    for (int x = 0; x < 768; ++x) {
+      const auto r = static_cast<std::uint32_t>(40 + x / 6), g = static_cast<std::uint32_t>(60 + y / 4);
+      km::test::SetPixel(*src, x, y, (r << 16) | (g << 8) | 120u);
+    }
+  }
+  const std::string pcd = dir_ + "/peer.pcd";
+  ASSERT_TRUE(km::test::PeerWrite(*src, pcd));
+  DibHandle small, quarter, base;
+  ASSERT_EQ(DecodePCD(nullptr, pcd, &small, 1), kOk);
+  ASSERT_EQ(DecodePCD(nullptr, pcd, &quarter, 2), kOk);
+  ASSERT_EQ(DecodePCD(nullptr, pcd, &base, 3), kOk);
+  ASSERT_EQ(small->width(), 192);
+  ASSERT_EQ(quarter->width(), 384);
+  ASSERT_EQ(base->width(), 768);
+  auto near = [](std::uint32_t p, std::uint32_t q) {
+    for (int shift : {0, 8, 16}) {
+      if (std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((q >> shift) & 0xFF)) > 6) {
+        return false;
+      }
+    }
+    return true;
+  };
+  for (int y = 8; y < 120; y += 37) {
+    for (int x = 8; x < 184; x += 41) {
+      const std::uint32_t s = GetPixel(*small, x, y);
+      EXPECT_TRUE(near(s, GetPixel(*quarter, 2 * x + 1, 2 * y + 1))) << x << "," << y;
+      EXPECT_TRUE(near(s, GetPixel(*base, 4 * x + 2, 4 * y + 2))) << x << "," << y;
+    }
+  }
 }
 
 }  // namespace
