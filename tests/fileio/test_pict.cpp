@@ -138,6 +138,45 @@ TEST_F(PictTest, TwoBandsAreComposedOnTheFrame) {
   EXPECT_EQ(GetPixel(*dib, 2, 1), 0x641405u);
 }
 
+TEST_F(PictTest, VersionOneBitmapWithoutTheApplicationHeader) {
+  // Byte opcodes: version 1, a short comment, then a 10 x 2 bitmap (rowBytes 2, so
+  // unpacked), 0 white and 1 black.
+  std::vector<std::uint8_t> b = {0, 0, 0, 0, 0, 0, 0, 2, 0, 10, 0x11, 0x01, 0xA0, 0, 5, 0x98, 0, 2};
+  const std::uint8_t rects[] = {0, 0, 0, 0, 0, 2, 0, 10};
+  for (int i = 0; i < 3; ++i) b.insert(b.end(), std::begin(rects), std::end(rects));  // bounds, src, dst
+  b.insert(b.end(), {0, 0, 0xC0, 0x40, 0x01, 0x80, 0xFF});
+  DibHandle dib;
+  ASSERT_EQ(DecodePICT(nullptr, Write(b), &dib), kOk);
+  ASSERT_EQ(dib->bitCount(), 1);
+  EXPECT_EQ(dib->colors()[0].rgbRed, 255);
+  EXPECT_EQ(dib->colors()[1].rgbRed, 0);
+  const std::uint32_t top[10] = {1, 1, 0, 0, 0, 0, 0, 0, 0, 1};
+  for (int x = 0; x < 10; ++x) {
+    EXPECT_EQ(GetPixel(*dib, x, 0), top[x]) << x;
+    EXPECT_EQ(GetPixel(*dib, x, 1), x == 7 || x == 8 ? 1u : 0u) << x;
+  }
+}
+
+TEST_F(PictTest, TwoBitPixmapWidensToFourBits) {
+  Pict p;
+  p.start(5, 1);
+  p.u16(0x0098);
+  p.pixmap(2, 5, 1, 0, 2, 1);
+  p.u32(0); p.u16(0); p.u16(3);
+  for (int i = 0; i < 4; ++i) { p.u16(i); p.u16(i * 0x5555); p.u16(0); p.u16(0); }
+  p.rect(5, 1); p.rect(5, 1); p.u16(0);
+  p.u8(0x1B); p.u8(0x80);  // 0 1 2 3 2
+  p.u16(0x00FF);
+  DibHandle dib;
+  ASSERT_EQ(DecodePICT(nullptr, Write(p.b), &dib), kOk);
+  ASSERT_EQ(dib->bitCount(), 4);
+  const std::uint32_t want[5] = {0, 1, 2, 3, 2};
+  for (int x = 0; x < 5; ++x) {
+    EXPECT_EQ(GetPixel(*dib, x, 0), want[x]);
+  }
+  EXPECT_EQ(dib->colors()[2].rgbRed, 0xAA);
+}
+
 class PictRoundTrip : public PictTest, public ::testing::WithParamInterface<std::tuple<int, int>> {};
 
 TEST_P(PictRoundTrip, PixelsAndTableSurvive) {

@@ -143,7 +143,7 @@ Code BuildPostScript(ProgressWindow progress, const std::string& title, const Di
 Code EncodeEPS(ProgressWindow progress, const std::string& path, const Dib* dib, int grey, int monochrome,
                int preview) {
   if (ValidateDib(dib) != kOk) {
-    return kDepthNotWritable;
+    return static_cast<Code>(km::kInvalidArgument);  // no image, or a broken one
   }
   Samples kind = Samples::kRgb;
   if (monochrome != 0) {

@@ -345,7 +345,7 @@ Code DecodePIC(ProgressWindow progress, const std::string& path, DibHandle* out)
 // a channel, so colours keep their top six bits).
 Code EncodePIC(ProgressWindow progress, const std::string& path, const Dib* dib) {
   if (ValidateDib(dib) != kOk) {
-    return kDepthNotWritable;
+    return static_cast<Code>(km::kInvalidArgument);  // no image, or a broken one
   }
   const int bits = dib->bitCount();
   if (bits != 1 && bits != 4 && bits != 8) {

@@ -498,7 +498,7 @@ Code DecodePICT(ProgressWindow progress, const std::string& path, DibHandle* out
 Code EncodePICT(ProgressWindow progress, const std::string& path, const Dib* dib, int version) {
   (void)version;
   if (ValidateDib(dib) != kOk) {
-    return kDepthNotWritable;
+    return static_cast<Code>(km::kInvalidArgument);  // no image, or a broken one
   }
   const int width = dib->width();
   const int height = dib->height();

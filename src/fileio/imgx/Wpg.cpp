@@ -427,7 +427,7 @@ Code DecodeWPG(ProgressWindow progress, const std::string& path, DibHandle* out)
 // 60: a 6.0 file. The image's size in the file's units follows from dpi.
 Code EncodeWPG(ProgressWindow progress, const std::string& path, const Dib* dib, int version, int dpi) {
   if (ValidateDib(dib) != kOk) {
-    return kDepthNotWritable;
+    return static_cast<Code>(km::kInvalidArgument);  // no image, or a broken one
   }
   const int bits = dib->bitCount();
   if (bits == 24) {
