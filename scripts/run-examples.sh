@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds kilnmark-batch (release build) and runs the sample
+# scripts of examples/ over the sample images. Results go to out/examples/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/kilnmark-ccache}"
+cmake --preset default >/dev/null
+cmake --build --preset default -j 2 --target kilnmark-batch
+
+batch=build/default/bin/kilnmark-batch
+status=0
+for script in examples/web-gif.rsq examples/grey-png.rsq examples/framed-jpg.rsq; do
+  echo "== $script"
+  "$batch" "$script" "examples/images/*.*" || status=$?
+done
+
+echo
+echo "Results are in $(pwd)/out/examples/"
+ls -1 out/examples/*/ 2>/dev/null || true
+exit "$status"
