@@ -167,9 +167,7 @@ OpResult RemapLuma(ProgressWindow progress, const Dib* source, DibHandle* result
         return kCancelled;
       }
       if (grey) {
-        for (int x = 0; x < width; ++x) {
-          row[x] = table[row[x]];
-        }
+        tone::MapBytes(table, row, width);
       } else {
         for (std::uint8_t* p = row; p < row + 3 * width; p += 3) {
           luma.Remap(p[0], p[1], p[2], table);

@@ -2,6 +2,8 @@
 // values of greyscale images become 255 - value (so a greyscale image stays one); the
 // colour table of a palette image is inverted and its indices stay.
 
+#include <cstring>
+
 #include "imaging/tone/Tone.h"
 #include "imaging/tone/ToneRows.h"
 
@@ -17,9 +19,17 @@ OpResult InvertDIB(ProgressWindow progress, const Dib* source, DibHandle* result
   }
   bool done = false;
   if (copy->bitCount() == 24 || tone::HasFullGreyRamp(*copy)) {
-    const int bytes = copy->width() * copy->bitCount() / 8;
+    // 255 - v is v with every bit flipped, eight bytes at a time.
+    const std::size_t bytes = static_cast<std::size_t>(copy->width()) * (copy->bitCount() / 8);
     done = tone::ForEachRow(progress, *copy, [bytes](std::uint8_t* p) {
-      for (int x = 0; x < bytes; ++x) {
+      std::size_t x = 0;
+      for (; x + 8 <= bytes; x += 8) {
+        std::uint64_t v = 0;
+        std::memcpy(&v, p + x, 8);
+        v = ~v;
+        std::memcpy(p + x, &v, 8);
+      }
+      for (; x < bytes; ++x) {
         p[x] = static_cast<std::uint8_t>(255 - p[x]);
       }
     });

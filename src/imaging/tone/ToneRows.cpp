@@ -13,7 +13,10 @@ OpResult ApplyToneTables(ProgressWindow progress, const Dib* source, DibHandle* 
   }
   const int width = copy->width();
   bool done = false;
-  if (copy->bitCount() == 24) {
+  if (copy->bitCount() == 24 && &blue == &green && &green == &red) {
+    const std::size_t bytes = 3u * static_cast<std::size_t>(width);
+    done = ForEachRow(progress, *copy, [&](std::uint8_t* p) { MapBytes(green, p, bytes); });
+  } else if (copy->bitCount() == 24) {
     done = ForEachRow(progress, *copy, [&](std::uint8_t* p) {
       for (int x = 0; x < width; ++x, p += 3) {
         p[0] = blue[p[0]];
@@ -22,11 +25,7 @@ OpResult ApplyToneTables(ProgressWindow progress, const Dib* source, DibHandle* 
       }
     });
   } else if (greyPixels) {
-    done = ForEachRow(progress, *copy, [&](std::uint8_t* p) {
-      for (int x = 0; x < width; ++x) {
-        p[x] = green[p[x]];
-      }
-    });
+    done = ForEachRow(progress, *copy, [&](std::uint8_t* p) { MapBytes(green, p, width); });
   } else {
     done = ForEachColor(progress, *copy, [&](RgbQuad& c) {
       c = RgbQuad{blue[c.rgbBlue], green[c.rgbGreen], red[c.rgbRed], 0};

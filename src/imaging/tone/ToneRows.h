@@ -25,6 +25,28 @@ inline std::uint8_t ClampByte(int v) {
   return static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
+// Replaces each of n bytes by its table entry. Eight values are read before any is
+// written, so the lookups do not wait on the stores through the aliasing byte pointer.
+inline void MapBytes(const ToneTable& table, std::uint8_t* p, std::size_t n) {
+  const std::uint8_t* t = table.data();
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const std::uint8_t a0 = p[i], a1 = p[i + 1], a2 = p[i + 2], a3 = p[i + 3];
+    const std::uint8_t a4 = p[i + 4], a5 = p[i + 5], a6 = p[i + 6], a7 = p[i + 7];
+    p[i] = t[a0];
+    p[i + 1] = t[a1];
+    p[i + 2] = t[a2];
+    p[i + 3] = t[a3];
+    p[i + 4] = t[a4];
+    p[i + 5] = t[a5];
+    p[i + 6] = t[a6];
+    p[i + 7] = t[a7];
+  }
+  for (; i < n; ++i) {
+    p[i] = t[p[i]];
+  }
+}
+
 // An 8-bit greyscale image whose pixel values may be rewritten as grey levels: the
 // identity ramp over all 256 entries. A ramp of fewer entries is left to the colour-table
 // branch, since a new pixel value could point past the end of its table.
