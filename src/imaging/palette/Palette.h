@@ -89,7 +89,8 @@ OpResult GatherImagePalette(const Dib* image, int method, int colors, bool inclu
                             RgbQuad* palette, int* count);
 
 // ---------------------------------------------------------------------------------
-// Mapping to a given palette. bits 4 or 8; method 0 nearest colour, 2 error diffusion;
+// Mapping to a given palette. bits 4 or 8; method 0 nearest colour, 2 error diffusion
+// (any other method answers 101; a caller holding "1 = error diffusion" passes 2);
 // count the usable entries (0 answers 101: nothing to match; above 2^bits it is held to
 // 2^bits so that every index fits the output);
 // palette holds at least max(count, 2^bits) entries, whose first 2^bits become the
@@ -100,7 +101,7 @@ OpResult MapDIBToPalette(ProgressWindow progress, const Dib* source, DibHandle* 
 
 // Nearest of the first count entries (squared distance, first smallest wins), memoised
 // per 7-bit-per-channel cell in a per-thread cache allocated on first use. Colours in
-// the same cell share the first answer. count must be at least 1.
+// the same cell share the first answer. 0 when count is below 1.
 int NearestPaletteIndex(int red, int green, int blue, const RgbQuad* palette, int count);
 
 // Releases the calling thread's nearest-colour memo, if any.
@@ -128,7 +129,8 @@ OpResult MaintainIndexesDIB(const Dib* source, DibHandle* out, int count, const 
 // Palette files. Both fill palette[0..] (256 entries of room; entries the file does
 // not supply are left alone) and set *count to 16 or 256 on success.
 // Text: 101 missing argument, 201 cannot open, 202 ends inside the header lines,
-// 312 not a text palette or a malformed colour line (*count 0), 528 count not 16/256,
+// 312 not a text palette or a malformed colour line: cut short, no separator after the
+// third character, or not an optionally signed number (*count 0); 528 count not 16/256,
 // 529 version not "0100".
 OpResult ReadTextPalette(const std::string& path, RgbQuad* palette, int* count);
 // RIFF "PAL ": 101, 201, 202 chunk not whole, 312 no form or no "data" chunk,
