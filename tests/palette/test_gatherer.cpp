@@ -73,6 +73,12 @@ std::vector<Rgb> RedRampWithHeavy18() {
   return px;
 }
 
+std::vector<Rgb> HeavyFourth() {
+  std::vector<Rgb> px = {{0, 0, 0}, {32, 0, 0}, {64, 0, 0}, {128, 0, 0}};
+  px.insert(px.end(), 100, Rgb{96, 0, 0});
+  return px;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     WorkedExamples, MedianCutSplitTest,
     ::testing::Values(
@@ -91,7 +97,16 @@ INSTANTIATE_TEST_SUITE_P(
                   2, {{82, 0, 0}, {255, 0, 0}}},
         // 20 keys, entry 18 weighs 100: the jump of (19 - 0) / 8 = 2 puts entries 17..19
         // on the right before the cursors compare weights.
-        SplitCase{"cursor jump", RedRampWithHeavy18(), 2, {{65, 0, 0}, {148, 0, 0}}}),
+        SplitCase{"cursor jump", RedRampWithHeavy18(), 2, {{65, 0, 0}, {148, 0, 0}}},
+        // Five even keys, three colours: the cursors meet on entry 2 with U = W, so the
+        // left box is entries 0, 1 with one colour; the right box splits 2 | 3, 4.
+        SplitCase{"three colours",
+                  {{0, 0, 0}, {64, 0, 0}, {128, 0, 0}, {192, 0, 0}, {248, 0, 0}}, 3,
+                  {{33, 0, 0}, {132, 0, 0}, {226, 0, 0}}},
+        // Entry 3 weighs 100: A = 4 with budget 2 would leave the single right entry
+        // two colours, so the left box takes 3; it splits 0 | 1, 2 | 3.
+        SplitCase{"budget raised for the right box", HeavyFourth(), 4,
+                  {{0, 0, 0}, {49, 0, 0}, {99, 0, 0}, {132, 0, 0}}}),
     [](const auto& info) { return test::SafeName(info.param.name); });
 
 TEST(MedianCut, SixteenColoursAlwaysWhenMoreKeys) {
