@@ -127,6 +127,18 @@ TEST(ToneEqualize, LargeImageUsesWideArithmetic) {
   EXPECT_EQ(test::GetPixel(*out, 17, 33), 255u);
 }
 
+// Indices past the end of a short table name no colour: they are not counted, and
+// nothing is read beyond the table.
+TEST(ToneStretch, IndicesPastTheTableAreNotCounted) {
+  DibHandle src = test::MakePalette(4, 2, 8, {Bgr(50, 50, 50), Bgr(200, 200, 200)});
+  test::SetPixel(*src, 0, 0, 1);
+  test::SetPixel(*src, 1, 0, 250);
+  test::SetPixel(*src, 2, 0, 2);
+  DibHandle out = test::RunOk(kStretch, *src);
+  EXPECT_EQ(test::PixelBytes(*out), test::PixelBytes(*src));
+  EXPECT_EQ(test::Table(*out), (std::vector<RgbQuad>{Bgr(0, 0, 0), Bgr(255, 255, 255)}));
+}
+
 TEST(ToneHistogram, ProgressOfBothPasses) {
   DibHandle grey = test::MakeGrey(3, 4, 9);
   test::RecordingSink sink;

@@ -182,6 +182,17 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(std::get<0>(info.param).name) + "_" + DepthName(std::get<1>(info.param));
     });
 
+// Values arrive as 16-bit fields: 65535 is -1 and 65537 is 1.
+TEST(ToneCurve, ParametersAreSixteenBitValues) {
+  DibHandle src = test::MakeGrey(2, 1, 100);
+  DibHandle out = test::RunOk(
+      [](ProgressWindow p, const Dib* s, DibHandle* r) { return ToneCurveDIB(p, s, r, 65535, ToneCurveKind::Brightness); },
+      *src);
+  EXPECT_EQ(test::GetPixel(*out, 0, 0), 98u);
+  out = test::RunOk([](ProgressWindow p, const Dib* s, DibHandle* r) { return PosterizeDIB(p, s, r, 65537); }, *src);
+  EXPECT_EQ(test::GetPixel(*out, 1, 0), 0u);
+}
+
 TEST(ToneCurve, RefusesBadGammaAndPosterizeBitsWithoutAResult) {
   DibHandle src = test::MakeRgb(2, 2, 10, 20, 30);
   for (const float g : {0.0f, -0.0f, 0.00009f, -1.0f, std::numeric_limits<float>::quiet_NaN(),
