@@ -27,7 +27,9 @@ bool HasString(int id);
 int StringCount();
 int StringIdAt(int i);
 
-// One argument of FormatText: an integer, a real number or a text.
+// One argument of FormatText: an integer, a real number or a text. A text argument only
+// refers to the caller's characters, so a FormatArg lives for one call, as in
+// FormatString(id, a, b) or FormatText(format, {a, b}).
 class FormatArg {
 public:
   enum class Kind { Signed, Unsigned, Real, Text };

@@ -62,6 +62,21 @@ TEST(StringTable, SampleTexts) {
   EXPECT_EQ(LoadString(1700), "BMP - OS/2 or Windows Bitmap|*.BMP|");
   EXPECT_EQ(LoadString(1726), "WPG - WordPerfect|*.WPG||");
   EXPECT_EQ(LoadString(57344), "Tavo Kilnmark");
+  EXPECT_EQ(LoadString(2086),
+            "The specified script does not include a \"Set Output Options\" command.  This command "
+            "is required for any script which is to be used in batch mode.");
+  EXPECT_EQ(LoadString(1537), "Log - TAVO Log File|*.log||\n");
+  EXPECT_EQ(LoadString(15058), " Version\t\t\t%i.%i");
+  EXPECT_EQ(LoadString(1545), "  Don't Include Windows Colors");
+  EXPECT_EQ(LoadString(1544), "  Include Windows Colors");
+  EXPECT_EQ(LoadString(1546), "  Reduce Color Bleed");
+  EXPECT_EQ(LoadString(2048), "Random");
+  EXPECT_EQ(LoadString(102), "UNTITLED");
+  EXPECT_EQ(LoadString(520), "Change to 2 colors (1 bit)");
+  EXPECT_EQ(LoadString(522), "Change to 256 colors (8 Bit)");
+  EXPECT_EQ(LoadString(1811), "Windows RGB Encoded");
+  EXPECT_EQ(LoadString(1611), "TVO - TAVO|*.TVO|");
+  EXPECT_EQ(LoadString(1608), "GIF - CompuServe|*.GIF|");
 }
 
 struct FormatCase {
