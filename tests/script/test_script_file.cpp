@@ -321,3 +321,35 @@ TEST(ScriptFile, AnOverlongTextIsRefusedBeforeTheFileIsTouched) {
 
 }  // namespace
 }  // namespace km
+
+namespace km {
+namespace {
+
+// Random damage to a valid file: every answer is a clean code, and a refused file adds
+// nothing.
+TEST(ScriptFile, DamagedFilesNeverReadOutOfBounds) {
+  Bytes good = Encode(TwoCommandScript());
+  std::mt19937 rng(7);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes b = good;
+    int edits = 1 + static_cast<int>(rng() % 4);
+    for (int e = 0; e < edits; ++e) {
+      std::size_t at = rng() % b.size();
+      switch (rng() % 3) {
+        case 0: b[at] = static_cast<std::uint8_t>(rng()); break;
+        case 1: b.resize(at); break;
+        default: b.insert(b.begin() + static_cast<std::ptrdiff_t>(at), static_cast<std::uint8_t>(rng())); break;
+      }
+      if (b.empty()) break;
+    }
+    CScript s;
+    int r = DecodeExact(b, &s);
+    ASSERT_TRUE(r == 0 || r == 2068 || r == 5024) << r;
+    if (r != 0) {
+      ASSERT_EQ(s.GetCount(), 0);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace km
