@@ -73,7 +73,7 @@ Code ReadPalette(const std::string& imagePath, CutPalette* pal) {
     return kOk;
   }
   ByteReader in(bytes);
-  in.skip(10);
+  in.skip(12);
   const int maxIndex = in.u16le();
   const int maxRgb[3] = {in.u16le(), in.u16le(), in.u16le()};
   in.skip(20);
