@@ -2,6 +2,8 @@
 // cancel answers 100 and leaves no result, progress counts rows or table entries, and
 // the source is never touched.
 
+#include <string>
+
 #include "ToneTestUtil.h"
 #include "imaging/tone/Tone.h"
 

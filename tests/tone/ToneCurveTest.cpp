@@ -2,6 +2,7 @@
 // pixels, 8-bit greyscale pixel values, and the colour tables of 8-, 4- and 1-bit
 // palette images (whose indices must stay).
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>

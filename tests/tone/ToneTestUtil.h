@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <vector>
 
 #include "imaging/Dib.h"

@@ -5,6 +5,7 @@
 // with progress and cancel.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "imaging/Dib.h"
