@@ -585,7 +585,8 @@ int PrepareCommandLineRun(const CScript& script, const CommandLineInput& input, 
     s.fullPathLines = true;
     s.inputFolder = ".";
   } else {
-    messages.message(ErrorText(101), MessageIcon::Stop);
+    // The library's own message for code 101, as for any failed library call.
+    ShowLibraryError(101, messages);
     return kErrBadArgument;
   }
   *settings = std::move(s);
