@@ -79,14 +79,18 @@ bool Exists(const std::string& path) {
   return fs::exists(path, ec);
 }
 
-// A name in the output folder that no other run uses: hidden, and unique to this
-// process and file.
+// A name in the output folder that no other run uses: hidden, unique to this process
+// and file, and ending in the output's extension (encoders name companion files after
+// it). It does not repeat the output's name, so an output name that just fits the
+// system's limit still has a temporary name that fits.
 std::string TemporaryOutputName(const std::string& outputPath) {
   static std::atomic<unsigned> counter{0};
   const auto slash = outputPath.find_last_of('/');
   const std::string folder = slash == std::string::npos ? std::string() : outputPath.substr(0, slash + 1);
-  return folder + ".kilnmark-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-         NamePart(outputPath);
+  const std::string name = NamePart(outputPath);
+  const auto dot = name.find_last_of('.');
+  const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
+  return folder + ".kilnmark-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + extension;
 }
 
 // Files an encoder writes beside its image (the CUT palette), named after the image.

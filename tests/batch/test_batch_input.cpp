@@ -85,7 +85,7 @@ TEST_F(FileListTest, PatternInAFolderListsMatchingFilesOnly) {
   // Matching ignores case; hidden files and folders are left out; names are sorted.
   EXPECT_EQ(Build("*.bmp", folder.in()), "A.BMP\nb.bmp\n");
   EXPECT_EQ(Build("?.gif", folder.in()), "c.gif\n");
-  // "*.*" (and a pattern without wildcards) means every file, with or without a dot.
+  // "*.*" means every file, with or without a dot.
   EXPECT_EQ(Build("*.*", folder.in()), "A.BMP\nb.bmp\nc.gif\nnoext\n");
   EXPECT_EQ(Build("*.tif", folder.in()), "");
 }

@@ -201,6 +201,17 @@ TEST_F(BatchRunTest, MissingOutputFolderIsCreated) {
   EXPECT_TRUE(fs::is_regular_file(settings.outputFolder + "/a.bmp"));
 }
 
+// A file name near the system's 255-byte limit: the temporary output name must not
+// be longer than the name it becomes.
+TEST_F(BatchRunTest, LongestFileNamesAreWritten) {
+  const std::string name = std::string(251, 'n') + ".bmp";
+  WriteBmp(folder.inPath(name), *MakeRgb(2, 2, 1, 2, 3));
+  folder.WriteList({name});
+  const RunResult r = Run();
+  EXPECT_EQ(r.log, Join({ConvertedLines(folder.inPath(name), folder.outPath(name)), EndLines(1)}));
+  EXPECT_EQ(FolderNames(folder.out()), Lines{name});
+}
+
 // ---- An output file that already exists ------------------------------------------
 
 struct ExistingCase {
