@@ -336,6 +336,7 @@ constexpr Entry kStrings[] = {
     {2516, "Select Transparent Color"},
     {2517, "Select Background Color"},
     {2518, "Select Border Color"},
+    {2600, "Usage: kilnmark-batch SCRIPT [PATTERN | -@ LISTFILE] [-l LOGFILE] [-e] [-i] [-n] [-r]\n\nRuns the script over the input files at once and writes each result as its \"Set Output Options\" command says.\n  PATTERN      one file, or a wildcard pattern in quotes (every file of the current folder when omitted)\n  -@ LISTFILE  read the input paths from a file, one a line\n  -l LOGFILE   also save the log there at the end\n  -e           stop at each error with its message, and ask before overwriting a file\n  -i -n -r     accepted as on the editor's command line; the run always starts at once\n  --help       this text\n  --version    the program's version\n\nExit status: 0 every file converted, 1 some file failed or was skipped, 2 refused command line or script, 130 stopped with Ctrl+C."},
     {5000, "An invalid parameter was passed to a function"},
     {5001, "The specified command has not yet been implemented"},
     {5002, "An invalid handle was passed in and could not be locked"},

@@ -21,6 +21,9 @@ namespace km {
 
 namespace {
 
+constexpr int kTextUsage = 2600;      // the console runner's --help text
+constexpr int kTextAbortQuestion = 2029;
+
 // Ctrl+C: the first press asks the run to stop at its next step, the second ends the
 // process at once (removing the output being written).
 volatile sig_atomic_t gInterrupts = 0;
@@ -72,7 +75,7 @@ public:
       std::cerr << text << std::endl;
       return MessageAnswer::Ok;
     }
-    const bool abortQuestion = text == LoadString(2029);
+    const bool abortQuestion = text == LoadString(kTextAbortQuestion);
     if (!ask_) {
       return abortQuestion ? MessageAnswer::Yes : MessageAnswer::No;
     }
@@ -168,7 +171,7 @@ private:
   InterruptProgress progress_;
 };
 
-void PrintUsage(std::ostream& out) { out << LoadString(2095) << '\n'; }
+void PrintUsage(std::ostream& out) { out << LoadString(kTextUsage) << '\n'; }
 
 }  // namespace
 
@@ -179,7 +182,7 @@ int RunConsole(const std::vector<std::string>& arguments, Profile& profile) {
       return kExitConverted;
     }
     if (a == "--version") {
-      std::cout << "kilnmark-batch " << CoreVersion() << '\n';
+      std::cout << "kilnmark-batch " << CoreVersion() << '\n';  // program name and number, not prose
       return kExitConverted;
     }
   }
