@@ -6,6 +6,7 @@
 #include <tiffio.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,10 @@ struct Case {
   const char* device;
 };
 
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.bits << " bits, grey " << c.grey << ", monochrome " << c.monochrome;
+}
+
 class EpsRender : public EpsTest, public ::testing::WithParamInterface<std::tuple<Case, int>> {};
 
 TEST_P(EpsRender, GhostscriptShowsTheSamples) {
@@ -107,7 +112,12 @@ INSTANTIATE_TEST_SUITE_P(
                                          Case{8, 1, 0, "grey"}, Case{24, 1, 0, "grey"},
                                          Case{1, 0, 0, "ppmraw"}, Case{4, 0, 0, "ppmraw"},
                                          Case{8, 0, 0, "ppmraw"}, Case{24, 0, 0, "ppmraw"}),
-                       ::testing::Values(0, 1)));
+                       ::testing::Values(0, 1)),
+    [](const ::testing::TestParamInfo<std::tuple<Case, int>>& info) {
+      const Case& c = std::get<0>(info.param);
+      return std::to_string(c.bits) + "bit_" + (c.monochrome != 0 ? "mono" : c.grey != 0 ? "grey" : "colour") +
+             (std::get<1>(info.param) != 0 ? "_preview" : "");
+    });
 
 TEST_F(EpsTest, GreyImageKeepsItsLevels) {
   KM_REQUIRE_PEER("gs");
@@ -121,8 +131,10 @@ TEST_F(EpsTest, GreyImageKeepsItsLevels) {
   EXPECT_TRUE(km::test::SameColours(*src, *seen, 0, &why)) << why;
 }
 
-TEST_F(EpsTest, BinaryHeaderPointsAtPostScriptAndPreview) {
-  DibHandle src = Colourful(8);
+class EpsPreview : public EpsTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(EpsPreview, BinaryHeaderPointsAtPostScriptAndPreview) {
+  DibHandle src = Colourful(GetParam());
   const std::string eps = dir_ + "/p.eps";
   ASSERT_EQ(EncodeEPS(nullptr, eps, src.get(), 0, 0, 1), kOk);
   std::vector<std::uint8_t> bytes;
@@ -154,6 +166,8 @@ TEST_F(EpsTest, BinaryHeaderPointsAtPostScriptAndPreview) {
     EXPECT_EQ(rgb, want[i]) << i;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Depths, EpsPreview, ::testing::Values(1, 4, 8, 24));
 
 }  // namespace
 }  // namespace km::imgx

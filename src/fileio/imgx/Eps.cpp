@@ -166,7 +166,7 @@ Code EncodeEPS(ProgressWindow progress, const std::string& path, const Dib* dib,
       return WriteFileBytes(path, ps.bytes());
     }
     std::vector<std::uint8_t> tiff;
-    if (const Code c = BuildTiffPreview(*dib, &tiff); c != kOk) {
+    if (const Code c = BuildTiffPreview(*dib, grey != 0 && IsDIBGreyScaled(dib), &tiff); c != kOk) {
       return c;
     }
     if (ps.size() + tiff.size() + kBinaryHeader > 0xFFFFFFFFu) {

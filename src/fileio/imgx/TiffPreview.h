@@ -1,8 +1,7 @@
 #pragma once
 
-// The preview that a binary EPS file carries: the image as a small baseline TIFF
-// (uncompressed, one strip; palette images with their colour map, 24-bit images as
-// RGB), built in memory.
+// The preview that a binary EPS file carries: the image as an uncompressed TIFF at
+// 72 dpi, made by the TIFF encoder through a temporary file.
 
 #include <cstdint>
 #include <vector>
@@ -12,6 +11,7 @@
 
 namespace km::imgx {
 
-Code BuildTiffPreview(const Dib& dib, std::vector<std::uint8_t>* out);
+// grey: write an 8-bit greyscale image as grey levels rather than as a palette.
+Code BuildTiffPreview(const Dib& dib, bool grey, std::vector<std::uint8_t>* out);
 
 }  // namespace km::imgx
