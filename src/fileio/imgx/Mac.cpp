@@ -74,9 +74,6 @@ Code DecodeMAC(ProgressWindow progress, const std::string& path, DibHandle* out)
   std::vector<std::uint8_t> data(kRowBytes * kHeight);
   ByteReader in(bytes);
   in.seek(offset);
-  if (kit::Cancelled(progress, 0, 1)) {
-    return kCancelled;
-  }
   const kit::RunResult r = kit::UnpackBits(in, data.data(), data.size());
   if (r != kit::RunResult::kOk) {
     return r == kit::RunResult::kOverrun ? kCorrupt : kTruncated;
@@ -88,6 +85,9 @@ Code DecodeMAC(ProgressWindow progress, const std::string& path, DibHandle* out)
   kit::SetColor(*dib, 0, 255, 255, 255);
   kit::SetColor(*dib, 1, 0, 0, 0);
   for (int y = 0; y < kHeight; ++y) {
+    if (kit::Cancelled(progress, y, kHeight)) {
+      return kCancelled;
+    }
     std::memcpy(kit::TopRow(*dib, y), data.data() + kRowBytes * y, kRowBytes);
   }
   *out = std::move(dib);
