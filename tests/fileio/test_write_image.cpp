@@ -116,6 +116,15 @@ TEST_F(TransparencyRules, EachOutTransType) {
   EXPECT_EQ(OutputTransparentIndex(profile, pal.get(), 7), 1);
   Set(3, 2);
   EXPECT_EQ(OutputTransparentIndex(profile, pal.get(), 7), 2);
+  // A table of 2^bits entries (biClrUsed 0) is searched whole, not taken as empty.
+  DibHandle full = test::MakePatterned(2, 2, 4, 1);
+  ASSERT_EQ(full->header().biClrUsed, 16u);
+  BitmapInfoHeader h = full->header();
+  h.biClrUsed = 0;
+  full->setHeader(h);
+  const RgbQuad q = full->colors()[9];
+  Set(2, -1, MakeRgb(q.rgbRed, q.rgbGreen, q.rgbBlue));
+  EXPECT_EQ(OutputTransparentIndex(profile, full.get(), 7), 9);
   DibHandle rgb = test::MakeRgb(2, 2, 1, 2, 3);
   Set(2, -1, MakeRgb(1, 2, 3));
   EXPECT_EQ(OutputTransparentIndex(profile, rgb.get(), 7), -1);
