@@ -28,6 +28,14 @@ TEST_F(CodecTest, CutRoundTripWritesTheImageAndItsPalette) {
   }
 }
 
+TEST_F(CodecTest, CutPaletteFollowsTheFinalNameOfAHiddenPartFile) {
+  // WriteImageFile writes "<folder>/.<name>.part" and renames it once complete.
+  DibHandle src = RandomPaletteImage(3, 2, 8, 0, 3);
+  ASSERT_EQ(EncodeCUT(nullptr, Path(".out.cut.part"), src.get()), imgx::kOk);
+  EXPECT_TRUE(std::filesystem::exists(Path("out.pal")));
+  EXPECT_FALSE(std::filesystem::exists(Path(".out.cut.pal")));
+}
+
 TEST_F(CodecTest, CutPaletteEntriesNeverCrossA512ByteBlock) {
   DibHandle src = RandomPaletteImage(2, 1, 8, 0, 3);
   ASSERT_EQ(EncodeCUT(nullptr, Path("b.cut"), src.get()), imgx::kOk);

@@ -77,9 +77,8 @@ void PlaceRow(const PsdHeader& h, int c, const std::uint8_t* src, std::uint8_t* 
   } else if (h.mode == kCmyk) {
     // Stored inverted (255 = no ink): red = (255 - C) * (255 - K) / 255 becomes c * k / 255.
     for (int x = 0; x < width; ++x) {
-      std::uint8_t& v = row[3 * x + (c < 3 ? 2 - c : 0)];
       if (c < 3) {
-        v = src[step * x];
+        row[3 * x + 2 - c] = src[step * x];
       } else {
         for (int k = 0; k < 3; ++k) {
           row[3 * x + k] = static_cast<std::uint8_t>(row[3 * x + k] * src[step * x] / 255);

@@ -30,6 +30,23 @@ struct PnmHeader {
 
 bool IsSpace(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
+// Steps over white space and "#" comments (which run to the end of their line).
+void SkipSpace(const std::vector<std::uint8_t>& bytes, std::size_t* pos) {
+  std::size_t p = *pos;
+  while (p < bytes.size()) {
+    if (bytes[p] == '#') {
+      while (p < bytes.size() && bytes[p] != '\n' && bytes[p] != '\r') {
+        ++p;
+      }
+    } else if (IsSpace(bytes[p])) {
+      ++p;
+    } else {
+      break;
+    }
+  }
+  *pos = p;
+}
+
 Code ParseHeader(const std::vector<std::uint8_t>& bytes, PnmHeader* h) {
   if (bytes.size() < 2 || bytes[0] != 'P' || bytes[1] < '1' || bytes[1] > '6') {
     return kNotThisFormat;
@@ -39,21 +56,8 @@ Code ParseHeader(const std::vector<std::uint8_t>& bytes, PnmHeader* h) {
   long height = 0;
   long maxval = 1;
   std::size_t pos = 2;
-  auto skip = [&]() {
-    while (pos < bytes.size()) {
-      if (bytes[pos] == '#') {
-        while (pos < bytes.size() && bytes[pos] != '\n' && bytes[pos] != '\r') {
-          ++pos;
-        }
-      } else if (IsSpace(bytes[pos])) {
-        ++pos;
-      } else {
-        break;
-      }
-    }
-  };
   auto number = [&](long limit, long* value) -> Code {
-    skip();
+    SkipSpace(bytes, &pos);
     if (pos >= bytes.size()) {
       return kTruncated;
     }
@@ -114,17 +118,7 @@ Code ReadAscii(const std::vector<std::uint8_t>& bytes, const PnmHeader& h, Dib& 
   const int channels = h.kind() == 2 ? 3 : 1;
   std::size_t pos = h.dataOffset;
   auto next = [&](long* value, bool bitDigit) -> Code {
-    while (pos < bytes.size()) {
-      if (bytes[pos] == '#') {
-        while (pos < bytes.size() && bytes[pos] != '\n' && bytes[pos] != '\r') {
-          ++pos;
-        }
-      } else if (IsSpace(bytes[pos])) {
-        ++pos;
-      } else {
-        break;
-      }
-    }
+    SkipSpace(bytes, &pos);
     if (pos >= bytes.size()) {
       return kTruncated;
     }
