@@ -337,6 +337,9 @@ TEST_F(BatchRunTest, OptimumPaletteIsGatheredOverEveryInputFirst) {
     }
   }
   EXPECT_EQ(order, Lines({"scan1", "scan2", "scan3", "file1", "file2", "file3"}));
+  ASSERT_GE(observer.events.size(), 3u);
+  EXPECT_EQ(observer.events[1].text, "Scanning File 1 of 3");
+  EXPECT_EQ(observer.events[2].text, "Generating Optimum Palette");
   EXPECT_EQ(observer.titles, Lines({"job.rsq - Scanning File 1 of 3", "job.rsq - Scanning File 2 of 3",
                                     "job.rsq - Scanning File 3 of 3", "job.rsq - Processing File 1 of 3",
                                     "job.rsq - Processing File 2 of 3", "job.rsq - Processing File 3 of 3",

@@ -1,0 +1,246 @@
+// Files per second of a whole batch run, next to GraphicsMagick's mogrify doing the
+// nearest equivalent work in the same process run.
+//
+// 50 twelve-megapixel JPEGs (4000 x 3000) are made once in a temporary folder. The
+// script resamples each to 1600 pixels wide keeping the aspect (501: size choice 6,
+// area-averaging resampler), applies "Filter: Sharpen" (541: the 3 x 3 kernel
+// 0 -1 0 / -1 10 -1 / 0 -1 0 over 6) and writes JPEG at quality 85. The mogrify
+// command uses the box filter (area averaging when shrinking), the same kernel through
+// -convolve (which divides by the kernel's sum, 6) and the same quality; it runs once
+// with its default threads and once limited to one thread, as the batch run uses one.
+//
+// Not part of the test suite: run it by hand from a release build,
+//   cmake --preset default -B build/rel && cmake --build build/rel --target bench_batch_throughput
+//   build/rel/bin/bench_batch_throughput   (or wherever the build puts it)
+// The counters give files/s for each side and the ratio batch / mogrify.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
+
+#include "batch/BatchRun.h"
+#include "common/MessageService.h"
+#include "common/Profile.h"
+#include "fileio/FileTypeTable.h"
+#include "fileio/WriteImage.h"
+#include "fileio/imgx/Imgx.h"
+#include "imaging/Dib.h"
+#include "script/Script.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kFiles = 50;
+constexpr int kWidth = 4000;
+constexpr int kHeight = 3000;
+constexpr int kTargetWidth = 1600;
+
+// A photograph-like picture: smooth gradients with a little noise, different per seed,
+// so the JPEG coder has real detail to work on.
+km::DibHandle MakePicture(unsigned seed) {
+  km::DibHandle dib;
+  if (km::Dib::Create(kWidth, kHeight, 24, 0, &dib) != km::kOk) {
+    return nullptr;
+  }
+  std::minstd_rand noise(seed);
+  for (int y = 0; y < kHeight; ++y) {
+    std::uint8_t* p = dib->row(y);
+    for (int x = 0; x < kWidth; ++x) {
+      const int n = static_cast<int>(noise() % 17) - 8;
+      const int b = (x * 255 / kWidth + static_cast<int>(seed) * 5 + n) & 0xFF;
+      const int g = (y * 255 / kHeight + n) & 0xFF;
+      const int r = ((x + y) * 255 / (kWidth + kHeight) + ((x / 97 + y / 61) % 2) * 40 + n) & 0xFF;
+      p[3 * x] = static_cast<std::uint8_t>(b);
+      p[3 * x + 1] = static_cast<std::uint8_t>(g);
+      p[3 * x + 2] = static_cast<std::uint8_t>(r);
+    }
+  }
+  return dib;
+}
+
+// The generated inputs, removed with their outputs when the program ends.
+struct Corpus {
+  Corpus() = default;
+  Corpus(Corpus&& other) noexcept
+      : root(std::move(other.root)), in(std::move(other.in)), list(std::move(other.list)),
+        error(std::move(other.error)) {
+    other.root.clear();
+  }
+  Corpus(const Corpus&) = delete;
+  Corpus& operator=(const Corpus&) = delete;
+  Corpus& operator=(Corpus&&) = delete;
+  ~Corpus() {
+    if (!root.empty()) {
+      std::error_code ec;
+      fs::remove_all(root, ec);
+    }
+  }
+  std::string root;
+  std::string in;
+  std::string list;
+  std::string error;
+};
+
+// Writes the inputs once: with the project's JPEG encoder, or through GraphicsMagick
+// when that encoder is not available in this build.
+const Corpus& Inputs() {
+  static const Corpus corpus = [] {
+    Corpus c;
+    std::string pattern = (fs::temp_directory_path() / "kilnmark-bench-batch-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      c.error = "cannot make a temporary folder";
+      return c;
+    }
+    c.root = pattern;
+    c.in = c.root + "/in";
+    c.list = c.root + "/list.txt";
+    fs::create_directories(c.in);
+    std::string names;
+    for (int i = 0; i < kFiles; ++i) {
+      const std::string name = "photo" + std::to_string(i) + ".jpg";
+      const std::string path = c.in + "/" + name;
+      km::DibHandle dib = MakePicture(static_cast<unsigned>(i + 1));
+      if (!dib) {
+        c.error = "out of memory";
+        return c;
+      }
+      if (km::imgx::EncodeJPG(nullptr, path, dib.get(), 85, 300, 0) != 0) {
+        const std::string bmp = c.root + "/tmp.bmp";
+        if (km::imgx::EncodeBMP(nullptr, bmp, dib.get(), 0) != 0 ||
+            std::system(("gm convert -quality 85 '" + bmp + "' '" + path + "'").c_str()) != 0) {
+          c.error = "cannot write the input JPEGs";
+          return c;
+        }
+        fs::remove(bmp);
+      }
+      names += name + "\n";
+    }
+    FILE* f = std::fopen(c.list.c_str(), "wb");
+    if (f == nullptr || std::fwrite(names.data(), 1, names.size(), f) != names.size()) {
+      c.error = "cannot write the list file";
+    }
+    if (f != nullptr) {
+      std::fclose(f);
+    }
+    return c;
+  }();
+  return corpus;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The batch run: converted files and seconds, or a negative count on failure.
+double RunBatchOnce(const Corpus& c, int* converted) {
+  km::CScript script;
+  auto resize = std::make_unique<km::CScriptCommand>(501);
+  resize->Int1 = 6;  // width Int3, height keeping the aspect
+  resize->Int2 = 1;  // resample
+  resize->Int3 = kTargetWidth;
+  script.Append(std::move(resize));
+  script.Append(std::make_unique<km::CScriptCommand>(541));
+  auto options = std::make_unique<km::CScriptCommand>(km::kSetOutputOptions);
+  options->Int1 = km::kOutJPG - 1;
+  options->Int2 = 0;
+  script.Append(std::move(options));
+
+  const std::string out = c.root + "/out-batch";
+  fs::remove_all(out);
+  km::BatchSettings settings;
+  settings.inputFolder = c.in;
+  settings.outputFolder = out;
+  settings.listFile = c.list;
+  settings.outputFormat = km::kOutJPG;
+  settings.subType = 0;
+  settings.currentLogPath = c.root + "/CURRENT.LOG";
+  km::MemoryProfile profile;
+  profile.setInt("ScriptRun", "OutCompression", 15);  // quality 100 - 15 = 85
+  profile.setInt("ScriptRun", "OutDPI", 300);
+  km::BatchObserver observer;
+  km::SilentMessageService messages;
+  const km::FileTypeTable types;
+  km::BatchRun run(script, settings, profile, observer, messages, types);
+  const auto start = std::chrono::steady_clock::now();
+  run.RunBatch();
+  const double seconds = Seconds(start);
+  *converted = run.outcome().converted;
+  return seconds;
+}
+
+double RunMogrifyOnce(const Corpus& c, bool oneThread, bool* ok) {
+  const std::string out = c.root + (oneThread ? "/out-gm1" : "/out-gm");
+  fs::remove_all(out);
+  fs::create_directories(out);
+  // mogrify puts each input's path as given under the output folder: name them bare.
+  const std::string command = "cd '" + c.in + "' && " + (oneThread ? "OMP_NUM_THREADS=1 " : "") +
+                              "gm mogrify -output-directory '" + out + "' -filter Box -resize " +
+                              std::to_string(kTargetWidth) +
+                              "x -convolve 0,-1,0,-1,10,-1,0,-1,0 -quality 85 *.jpg";
+  const auto start = std::chrono::steady_clock::now();
+  *ok = std::system(command.c_str()) == 0;
+  const double seconds = Seconds(start);
+  std::size_t written = 0;
+  for (const auto& entry : fs::directory_iterator(out)) {
+    written += entry.path().extension() == ".jpg";
+  }
+  *ok = *ok && written == static_cast<std::size_t>(kFiles);
+  return seconds;
+}
+
+void BM_BatchVersusMogrify(benchmark::State& state) {
+  const Corpus& c = Inputs();
+  if (!c.error.empty()) {
+    state.SkipWithError(c.error.c_str());
+    return;
+  }
+  if (std::system("gm version >/dev/null 2>&1") != 0) {
+    state.SkipWithError("GraphicsMagick (gm) is not installed");
+    return;
+  }
+  double batch = 0;
+  double gm = 0;
+  double gm1 = 0;
+  int converted = 0;
+  bool ok = true;
+  for (auto _ : state) {
+    batch += RunBatchOnce(c, &converted);
+    bool okAll = false;
+    bool okOne = false;
+    gm += RunMogrifyOnce(c, false, &okAll);
+    gm1 += RunMogrifyOnce(c, true, &okOne);
+    ok = ok && okAll && okOne;
+  }
+  if (converted != kFiles) {
+    state.SkipWithError(("the batch run converted " + std::to_string(converted) + " of 50 files").c_str());
+    return;
+  }
+  if (!ok) {
+    state.SkipWithError("gm mogrify failed");
+    return;
+  }
+  const double runs = static_cast<double>(state.iterations());
+  const double batchRate = kFiles * runs / batch;
+  const double gmRate = kFiles * runs / gm;
+  const double gm1Rate = kFiles * runs / gm1;
+  state.counters["batch_files_per_s"] = batchRate;
+  state.counters["gm_files_per_s"] = gmRate;
+  state.counters["gm_1thread_files_per_s"] = gm1Rate;
+  state.counters["batch_over_gm"] = batchRate / gmRate;
+  state.counters["batch_over_gm_1thread"] = batchRate / gm1Rate;
+  state.counters["batch_Mpx_per_s"] = batchRate * kWidth * kHeight / 1e6;
+}
+BENCHMARK(BM_BatchVersusMogrify)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace
