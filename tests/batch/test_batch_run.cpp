@@ -275,7 +275,8 @@ TEST_F(BatchRunTest, JpegFromSixteenColoursFailsTheDepthCheckAndTheRunGoesOn) {
     BatchFolder f("batch-depth");
     WriteBmp(f.inPath("a.bmp"), *MakeSixteenColour(6, 6));
     WriteBmp(f.inPath("b.bmp"), *MakeSixteenColour(7, 3));
-    f.WriteList({"a.bmp", "b.bmp"});
+    WriteBmp(f.inPath("c.bmp"), *MakeRgb(5, 4, 90, 120, 150));
+    f.WriteList({"a.bmp", "b.bmp", "c.bmp"});
     AddCommand(script, 544);
     BatchSettings settings = f.Settings();
     settings.outputFormat = kOutJPG;
@@ -290,11 +291,13 @@ TEST_F(BatchRunTest, JpegFromSixteenColoursFailsTheDepthCheckAndTheRunGoesOn) {
                            {depth},
                            ConvertedLines(f.inPath("b.bmp"), f.outPath("b.jpg")),
                            {depth},
-                           EndLines(0),
+                           ConvertedLines(f.inPath("c.bmp"), f.outPath("c.jpg")),
+                           EndLines(1),
                        })));
-    EXPECT_TRUE(FolderNames(f.out()).empty());
+    EXPECT_EQ(FolderNames(f.out()), Lines{"c.jpg"});
     EXPECT_EQ(r.outcome.failed, 2);
     ASSERT_EQ(shown.shown.size(), showErrors ? 2u : 0u);
+    EXPECT_EQ(r.outcome.converted, 1);
     for (const auto& m : shown.shown) {
       EXPECT_EQ(m.text, depth);
       EXPECT_EQ(m.icon, MessageIcon::None);
@@ -302,6 +305,30 @@ TEST_F(BatchRunTest, JpegFromSixteenColoursFailsTheDepthCheckAndTheRunGoesOn) {
     // The file got as far as writing, so CURRENT.LOG was saved.
     EXPECT_TRUE(fs::exists(f.currentLog()));
     script.RemoveAll();
+  }
+}
+
+// The reader's transparent index reaches the GIF writer as it is ("OutTransType" 0:
+// keep the input's transparency); an input without one gives an output without one.
+TEST_F(BatchRunTest, TransparentIndexOfTheInputIsKept) {
+  DibHandle image = MakeDib(4, 4, 8, 16);
+  for (int i = 0; i < 16; ++i) {
+    image->colors()[i] = RgbQuad{static_cast<std::uint8_t>(i * 15), 0, 0, 0};
+  }
+  ASSERT_EQ(imgx::EncodeGIF(nullptr, folder.inPath("keyed.gif"), image.get(), 1, 0, 5), 0);
+  ASSERT_EQ(imgx::EncodeGIF(nullptr, folder.inPath("plain.gif"), image.get(), 1, 0, -1), 0);
+  folder.WriteList({"keyed.gif", "plain.gif"});
+  AddCommand(script, 544);
+  BatchSettings settings = folder.Settings();
+  settings.outputFormat = kOutGIF;
+  settings.subType = 3;  // 89a, not interlaced
+  const RunResult r = Run(settings);
+  ASSERT_EQ(r.outcome.converted, 2);
+  for (const auto& [name, expected] : {std::pair{"keyed.gif", 5}, std::pair{"plain.gif", -1}}) {
+    DibHandle read;
+    std::int16_t transparent = 99;
+    ASSERT_EQ(imgx::DecodeGIF(nullptr, folder.outPath(name), &read, &transparent), 0) << name;
+    EXPECT_EQ(transparent, expected) << name;
   }
 }
 
