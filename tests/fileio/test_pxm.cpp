@@ -103,14 +103,24 @@ TEST_F(CodecTest, PxmWritesColourImagesAsPpmAndTheCreator) {
 
 TEST_F(CodecTest, PxmNetpbmReadsOursAndWeReadItsPlainForm) {
   KM_REQUIRE_PEER("pnmtoplainpnm");
-  DibHandle src = MakeDib(13, 4, 24);
-  FillRandom(*src, 2);
-  ASSERT_EQ(EncodePXM(nullptr, Path("ours.ppm"), src.get(), 1, "k"), imgx::kOk);
-  ASSERT_EQ(RunPeer({"pnmtoplainpnm", Path("ours.ppm")}, {}, Path("plain.ppm")), 0);
-  DibHandle back;
-  ASSERT_EQ(Decode(Path("plain.ppm"), &back), imgx::kOk);
-  EXPECT_TRUE(SameColours(*src, *back));
-  ASSERT_EQ(ReadBytes(Path("plain.ppm"))[1], '3');
+  DibHandle bitmap = MakeDib(13, 4, 1);
+  bitmap->colors()[1] = RgbQuad{255, 255, 255, 0};
+  DibHandle grey = MakeGrey(11, 3);
+  DibHandle rgb = MakeDib(13, 4, 24);
+  int kind = 0;
+  for (Dib* src : {bitmap.get(), grey.get(), rgb.get()}) {
+    FillRandom(*src, 2);
+    ASSERT_EQ(EncodePXM(nullptr, Path("ours.pnm"), src, 1, "k"), imgx::kOk);
+    DibHandle parsed = ReadPnmFile(Path("ours.pnm"));  // the test helpers' own parser
+    ASSERT_NE(parsed, nullptr);
+    EXPECT_TRUE(SameColours(*src, *parsed)) << kind;
+    ASSERT_EQ(RunPeer({"pnmtoplainpnm", Path("ours.pnm")}, {}, Path("plain.pnm")), 0);
+    EXPECT_EQ(ReadBytes(Path("plain.pnm"))[1], '1' + kind);
+    DibHandle back;
+    ASSERT_EQ(Decode(Path("plain.pnm"), &back), imgx::kOk);
+    EXPECT_TRUE(SameColours(*src, *back)) << kind;
+    ++kind;
+  }
 }
 
 }  // namespace
