@@ -196,8 +196,9 @@ Code DecodeTGA(ProgressWindow progress, const std::string& path, DibHandle* out,
     return kTruncated;
   }
   const int bits = h.kind() == 2 ? 24 : 8;
+  const int colors = h.kind() == 1 ? std::clamp(h.mapFirst + h.mapLength, 1, 256) : (bits == 8 ? 256 : 0);
   DibHandle dib;
-  if (const Code c = kit::NewImage(h.width, h.height, bits, bits == 8 ? 256 : 0, &dib); c != kOk) {
+  if (const Code c = kit::NewImage(h.width, h.height, bits, colors, &dib); c != kOk) {
     return c;
   }
   if (h.kind() == 3) {
