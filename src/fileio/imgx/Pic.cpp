@@ -114,21 +114,25 @@ Code BuildPalette(const PicHeader& h, const std::uint8_t* pal, int count, RgbQua
   }
 }
 
-// Unpacks the blocks into `out` (exactly out.size() bytes are needed).
-Code Unpack(ByteReader& in, std::vector<std::uint8_t>& out) {
+// Unpacks the blocks into out[0..size), which they must fill exactly. With out null
+// it only checks that they would, so nothing is allocated for a picture that a short
+// or broken file cannot hold.
+Code Unpack(ByteReader in, std::uint8_t* out, std::size_t size) {
   const std::uint16_t blocks = in.u16le();
   if (!in.ok()) {
     return kTruncated;
   }
-  std::size_t at = 0;
   if (blocks == 0) {  // stored without packing
-    const std::uint8_t* p = in.take(out.size());
+    const std::uint8_t* p = in.take(size);
     if (p == nullptr) {
       return kTruncated;
     }
-    std::memcpy(out.data(), p, out.size());
+    if (out != nullptr) {
+      std::memcpy(out, p, size);
+    }
     return kOk;
   }
+  std::size_t at = 0;
   for (unsigned b = 0; b < blocks; ++b) {
     const std::uint16_t blockSize = in.u16le();
     in.skip(2);  // unpacked size: the data itself decides
@@ -147,10 +151,13 @@ Code Unpack(ByteReader& in, std::vector<std::uint8_t>& out) {
     while (blk.remaining() > 0) {
       const std::uint8_t v = blk.u8();
       if (v != marker) {
-        if (at >= out.size()) {
+        if (at >= size) {
           return kCorrupt;
         }
-        out[at++] = v;
+        if (out != nullptr) {
+          out[at] = v;
+        }
+        ++at;
         continue;
       }
       std::size_t count = blk.u8();
@@ -161,36 +168,16 @@ Code Unpack(ByteReader& in, std::vector<std::uint8_t>& out) {
       if (!blk.ok()) {
         return kCorrupt;  // a run cut off by the end of its block
       }
-      if (count > out.size() - at) {
+      if (count > size - at) {
         return kCorrupt;  // a run past the end of the picture
       }
-      std::memset(out.data() + at, value, count);
+      if (out != nullptr) {
+        std::memset(out + at, value, count);
+      }
       at += count;
     }
   }
-  return at == out.size() ? kOk : kTruncated;
-}
-
-// Walks the headers of all announced blocks: false when one is missing or their
-// unpacked sizes cannot hold the picture, before anything is allocated.
-bool BlocksCanHold(ByteReader in, std::size_t needed) {
-  const std::uint16_t blocks = in.u16le();
-  if (!in.ok()) {
-    return false;
-  }
-  if (blocks == 0) {
-    return in.remaining() >= needed;
-  }
-  std::size_t total = 0;
-  for (unsigned b = 0; b < blocks; ++b) {
-    const std::uint16_t blockSize = in.u16le();
-    const std::uint16_t unpacked = in.u16le();
-    if (!in.ok() || blockSize < kBlockHeaderSize || !in.skip(blockSize - 2 - 2)) {
-      return false;
-    }
-    total += unpacked;
-  }
-  return total >= needed;
+  return at == size ? kOk : kTruncated;
 }
 
 Code ParsePic(ProgressWindow progress, const std::vector<std::uint8_t>& file, DibHandle* out) {
@@ -217,8 +204,8 @@ Code ParsePic(ProgressWindow progress, const std::vector<std::uint8_t>& file, Di
       !CheckedMul(planeSize, static_cast<std::size_t>(h.planes), &total)) {
     return kBadDimensions;
   }
-  if (!BlocksCanHold(in, total)) {
-    return kTruncated;
+  if (const Code c = Unpack(in, nullptr, total); c != kOk) {
+    return c;
   }
   std::vector<std::uint8_t> raw;
   try {
@@ -226,7 +213,7 @@ Code ParsePic(ProgressWindow progress, const std::vector<std::uint8_t>& file, Di
   } catch (const std::bad_alloc&) {
     return kNoMemory;
   }
-  if (const Code c = Unpack(in, raw); c != kOk) {
+  if (const Code c = Unpack(in, raw.data(), raw.size()); c != kOk) {
     return c;
   }
 

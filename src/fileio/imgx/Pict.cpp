@@ -22,6 +22,10 @@ namespace {
 
 constexpr std::size_t kAppHeader = 512;
 constexpr int kMaxBands = 4096;
+// Decoded bytes a picture may ask for: always kFreeBytes, beyond that at most
+// kMaxPacking times the file's size (PackBits turns 2 bytes into at most 128).
+constexpr std::size_t kFreeBytes = std::size_t{64} << 20;
+constexpr std::size_t kMaxPacking = 128;
 
 struct Rect {
   int top = 0, left = 0, bottom = 0, right = 0;
@@ -90,7 +94,7 @@ Code ReadRow(ByteReader& in, const PixMap& pm, bool packed, bool wordRuns, std::
   return done ? kOk : kCorrupt;
 }
 
-Code ReadBitsOpcode(ByteReader& in, int opcode, Band* band) {
+Code ReadBitsOpcode(ByteReader& in, int opcode, std::size_t* budget, Band* band) {
   const bool direct = opcode == 0x9A || opcode == 0x9B;
   const bool region = opcode == 0x91 || opcode == 0x99 || opcode == 0x9B;
   if (direct) {
@@ -173,7 +177,12 @@ Code ReadBitsOpcode(ByteReader& in, int opcode, Band* band) {
   }
 
   band->stride = direct ? static_cast<std::size_t>(width) * 3 : (static_cast<std::size_t>(width) * band->bits + 7) / 8;
-  band->pixels.assign(band->stride * height, 0);
+  const std::size_t bytes = band->stride * static_cast<std::size_t>(height);
+  if (bytes > *budget) {
+    return kTruncated;  // more pixels than a file of this size can hold
+  }
+  *budget -= bytes;
+  band->pixels.assign(bytes, 0);
   std::vector<std::uint8_t> row(static_cast<std::size_t>(pm.rowBytes) + 1, 0);
   for (int y = 0; y < height; ++y) {
     std::uint8_t* out = band->pixels.data() + band->stride * y;
@@ -296,7 +305,7 @@ bool FindStart(const std::vector<std::uint8_t>& file, std::size_t base, Rect* fr
   return false;
 }
 
-Code Compose(const Rect& frame, std::vector<Band>& bands, DibHandle* out) {
+Code Compose(const Rect& frame, std::vector<Band>& bands, std::size_t budget, DibHandle* out) {
   if (bands.size() == 1) {
     const Band& b = bands[0];
     DibHandle dib;
@@ -317,6 +326,9 @@ Code Compose(const Rect& frame, std::vector<Band>& bands, DibHandle* out) {
   const int height = frame.height();
   if (width < 1 || height < 1 || width > kMaxDibSide || height > kMaxDibSide) {
     return kBadDimensions;
+  }
+  if (Dib::Stride(width, 24) * static_cast<std::size_t>(height) > budget) {
+    return kCorrupt;  // a frame far larger than the bands drawn on it
   }
   DibHandle dib;
   if (Dib::Create(width, height, 24, 0, &dib) != kOk) {
@@ -375,6 +387,10 @@ Code ParsePict(ProgressWindow progress, const std::vector<std::uint8_t>& file, D
   ByteReader in(file.data() + base, file.size() - base);
   in.skip(10);
   std::vector<Band> bands;
+  std::size_t budget = kFreeBytes;
+  if (std::size_t scaled = 0; CheckedMul(file.size(), kMaxPacking, &scaled)) {
+    budget = std::max(budget, scaled);
+  }
   for (;;) {
     if (v2 && (in.pos() & 1) != 0) {
       in.skip(1);
@@ -391,7 +407,7 @@ Code ParsePict(ProgressWindow progress, const std::vector<std::uint8_t>& file, D
         return kCorrupt;
       }
       Band band;
-      if (const Code c = ReadBitsOpcode(in, op, &band); c != kOk) {
+      if (const Code c = ReadBitsOpcode(in, op, &budget, &band); c != kOk) {
         return c;
       }
       bands.push_back(std::move(band));
@@ -407,7 +423,7 @@ Code ParsePict(ProgressWindow progress, const std::vector<std::uint8_t>& file, D
   if (bands.empty()) {
     return in.ok() ? kUnsupportedVariant : kTruncated;  // a drawing without a bitmap
   }
-  return Compose(frame, bands, out);
+  return Compose(frame, bands, budget, out);
 }
 
 // One packed row with its byte count (a byte when rowBytes <= 250, else a word).

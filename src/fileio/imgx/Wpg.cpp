@@ -28,10 +28,6 @@ namespace {
 constexpr std::uint32_t kWpgSignature = 0x435057FF;  // FF 'W' 'P' 'C' read little-endian
 constexpr std::size_t kPrefixSize = 16;
 constexpr int kWpgUnitsPerInch = 1200;
-// Decoded bitmaps up to kFreeBytes are always allowed; larger ones may not claim more
-// than kMaxPacking bytes for each packed byte, so a tiny file cannot ask for gigabytes.
-constexpr std::size_t kFreeBytes = std::size_t{64} << 20;
-constexpr std::size_t kMaxPacking = 1024;
 
 std::uint32_t ReadVarLength(ByteReader& in) {
   const std::uint8_t b = in.u8();
@@ -67,10 +63,11 @@ struct Bitmap {
   bool packed = true;
 };
 
-// Unpacks a version 1 pixel stream into rows of rowBytes, top row first.
-Code UnpackRows(const Bitmap& bm, std::size_t rowBytes, std::vector<std::uint8_t>& out) {
+// Unpacks a version 1 pixel stream into out[0..total), rows of rowBytes, top row
+// first. With out null it only checks that the stream fills the picture exactly, so
+// nothing is allocated for a picture that a short or broken file cannot hold.
+Code UnpackRows(const Bitmap& bm, std::size_t rowBytes, std::uint8_t* out, std::size_t total) {
   ByteReader in(bm.data, bm.size);
-  const std::size_t total = out.size();
   std::size_t at = 0;
   while (at < total) {
     const std::uint8_t b = in.u8();
@@ -87,14 +84,20 @@ Code UnpackRows(const Bitmap& bm, std::size_t rowBytes, std::vector<std::uint8_t
       if (count > total - at) {
         return kCorrupt;
       }
-      std::memset(out.data() + at, v, count);
+      if (out != nullptr) {
+        std::memset(out + at, v, count);
+      }
       at += count;
     } else if (n != 0) {
       if (n > total - at) {
         return kCorrupt;
       }
-      if (!in.read(out.data() + at, n)) {
+      const std::uint8_t* src = in.take(n);
+      if (src == nullptr) {
         return kTruncated;
+      }
+      if (out != nullptr) {
+        std::memcpy(out + at, src, n);
       }
       at += n;
     } else {
@@ -110,7 +113,9 @@ Code UnpackRows(const Bitmap& bm, std::size_t rowBytes, std::vector<std::uint8_t
         return kCorrupt;
       }
       for (std::size_t k = 0; k < times; ++k) {
-        std::memcpy(out.data() + at, out.data() + at - rowBytes, rowBytes);
+        if (out != nullptr) {
+          std::memcpy(out + at, out + at - rowBytes, rowBytes);
+        }
         at += rowBytes;
       }
     }
@@ -128,19 +133,16 @@ Code MakeImage(ProgressWindow progress, const Bitmap& bm, const std::vector<RgbQ
   }
   const std::size_t rowBytes = (static_cast<std::size_t>(bm.width) * bm.depth + 7) / 8;
   const std::size_t total = rowBytes * static_cast<std::size_t>(bm.height);
-  // Unpacked, every byte must be there. Packed, two bytes stand for at most 255 rows,
-  // and pictures beyond kFreeBytes must not claim more than kMaxPacking per file byte.
-  std::size_t most = 0;
-  if (bm.packed ? (CheckedMul(bm.size, std::max<std::size_t>(rowBytes * 128, 128), &most) && most < total)
-                : bm.size < total) {
-    return kTruncated;
-  }
-  if (bm.packed && total > kFreeBytes && (!CheckedMul(bm.size, kMaxPacking, &most) || most < total)) {
+  if (bm.packed) {
+    if (const Code c = UnpackRows(bm, rowBytes, nullptr, total); c != kOk) {
+      return c;
+    }
+  } else if (bm.size < total) {
     return kTruncated;
   }
   std::vector<std::uint8_t> raw(total);
   if (bm.packed) {
-    if (const Code c = UnpackRows(bm, rowBytes, raw); c != kOk) {
+    if (const Code c = UnpackRows(bm, rowBytes, raw.data(), total); c != kOk) {
       return c;
     }
   } else {
