@@ -154,6 +154,26 @@ TEST_F(CodecTest, TgaPeersReadOursAndWeReadTheirs) {
   DibHandle back;
   ASSERT_EQ(Decode(Path("theirs.tga"), &back), imgx::kOk);
   EXPECT_TRUE(SameColours(*src, *back));
+
+  // Colour-mapped both ways, and grey from the peer.
+  DibHandle mapped = RandomPaletteImage(15, 4, 8, 40, 3);
+  ASSERT_EQ(EncodeTGA(nullptr, Path("ours8.tga"), mapped.get(), nullptr, 8, 1), imgx::kOk);
+  ASSERT_EQ(RunPeer({"tgatoppm", Path("ours8.tga")}, {}, Path("ours8.ppm")), 0);
+  seen = ReadPnmFile(Path("ours8.ppm"));
+  ASSERT_NE(seen, nullptr);
+  EXPECT_TRUE(SameColours(*mapped, *seen));
+  ASSERT_TRUE(WritePnmFile(*mapped, Path("in8.ppm")));
+  ASSERT_EQ(RunPeer({"ppmtotga", "-cmap", Path("in8.ppm")}, {}, Path("theirs8.tga")), 0);
+  ASSERT_EQ(Decode(Path("theirs8.tga"), &back), imgx::kOk);
+  EXPECT_EQ(back->bitCount(), 8);
+  EXPECT_TRUE(SameColours(*mapped, *back));
+  DibHandle grey = MakeGrey(10, 3);
+  FillRandom(*grey, 5);
+  ASSERT_TRUE(WritePnmFile(*grey, Path("in.pgm"), true));
+  ASSERT_EQ(RunPeer({"ppmtotga", "-mono", Path("in.pgm")}, {}, Path("theirsg.tga")), 0);
+  ASSERT_EQ(Decode(Path("theirsg.tga"), &back), imgx::kOk);
+  EXPECT_TRUE(IsDIBGreyScaled(back.get()));
+  EXPECT_TRUE(SamePixels(*grey, *back));
 }
 
 }  // namespace
