@@ -149,6 +149,16 @@ TEST_F(CodecTest, PcxPeersReadOursAndWeReadTheirs) {
   DibHandle back;
   ASSERT_EQ(DecodePCX(nullptr, Path("theirs.pcx"), &back), imgx::kOk);
   EXPECT_TRUE(SameColours(*rgb, *back));
+
+  // Sixteen colours: the peer writes four one-bit planes; 200 colours: 8 bits.
+  for (int colors : {16, 200}) {
+    DibHandle pal = RandomPaletteImage(23, 5, 8, colors, 4);
+    ASSERT_TRUE(WritePnmFile(*pal, Path("pal.ppm")));
+    ASSERT_EQ(RunPeer({"ppmtopcx", Path("pal.ppm")}, {}, Path("theirs_pal.pcx")), 0);
+    ASSERT_EQ(DecodePCX(nullptr, Path("theirs_pal.pcx"), &back), imgx::kOk);
+    EXPECT_EQ(back->bitCount(), colors == 16 ? 4 : 8);
+    EXPECT_TRUE(SameColours(*pal, *back)) << colors;
+  }
 }
 
 }  // namespace
