@@ -142,9 +142,8 @@ Code ReadBitsOpcode(ByteReader& in, int opcode, std::size_t* budget, Band* band)
   } else if (indexed) {
     band->table = {RgbQuad{255, 255, 255, 0}, RgbQuad{0, 0, 0, 0}};  // bitmaps: 0 white, 1 black
   }
-  Rect src = ReadRect(in);
+  in.skip(8);  // source rectangle: the whole bounds are kept
   band->dst = ReadRect(in);
-  (void)src;
   in.skip(2);  // transfer mode
   if (region) {
     const std::uint16_t size = in.u16be();
@@ -166,7 +165,9 @@ Code ReadBitsOpcode(ByteReader& in, int opcode, std::size_t* budget, Band* band)
   if (static_cast<std::size_t>(pm.rowBytes) < minRow) {
     return kCorrupt;
   }
-  const bool packed = pm.rowBytes >= 8 && !(direct && (packType == 1 || packType == 2)) && packType != 1;
+  // Rows under 8 bytes, and rows of pack types 1 (none) and 2 (pad byte dropped), are
+  // stored as they are.
+  const bool packed = pm.rowBytes >= 8 && packType != 1 && !(direct && packType == 2);
   const bool wordRuns = ps == 16 && packed;
   if (direct && packType == 4 && (pm.cmpCount != 3 && pm.cmpCount != 4)) {
     return kUnsupportedVariant;
