@@ -203,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(Depths, PictRoundTrip,
 
 TEST_F(PictTest, PeerReadsWhatWeWrite) {
   KM_REQUIRE_PEER_CONVERT();
-  for (const int bits : {8, 24}) {
+  for (const int bits : {1, 4, 8, 24}) {
     DibHandle src = km::test::MakeDib(21, 6, bits);
     for (int i = 0; i < src->colorCount(); ++i) {
       src->colors()[i] = RgbQuad{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i / 2), 200, 0};
