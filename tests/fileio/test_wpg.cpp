@@ -133,7 +133,7 @@ TEST_F(WpgTest, TwentyFourBitsIsNotWritable) {
 TEST_F(WpgTest, PeerReadsEveryVersionWeWrite) {
   KM_REQUIRE_PEER_CONVERT();
   for (const int version : {50, 51, 60}) {
-    for (const int bits : {1, 8}) {
+    for (const int bits : {1, 4, 8}) {
       DibHandle src = km::test::MakeDib(23, 6, bits);
       for (int i = 0; i < src->colorCount(); ++i) {
         src->colors()[i] = RgbQuad{static_cast<std::uint8_t>(i), 90, static_cast<std::uint8_t>(3 * i), 0};
