@@ -447,6 +447,13 @@ bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* pa
   Log(LoadString(kTextSaving) + output);
 
   if (Exists(output)) {
+    // The input itself is never overwritten, whatever the overwrite rule says.
+    std::error_code ec;
+    if (fs::equivalent(input, output, ec)) {
+      Log(LoadString(kTextNotOverwriting));
+      ++outcome_.failed;
+      return false;
+    }
     if (settings_.showErrors &&
         !messages_.askYesNo(FormatString(kTextOverwriteQuestion, output), MessageIcon::Question)) {
       Log(LoadString(kTextNotOverwriting));

@@ -201,6 +201,20 @@ TEST_F(BatchRunTest, MissingOutputFolderIsCreated) {
   EXPECT_TRUE(fs::is_regular_file(settings.outputFolder + "/a.bmp"));
 }
 
+// With the output folder the input folder and the same format, the run must not
+// replace its own input, even though existing outputs are otherwise overwritten.
+TEST_F(BatchRunTest, InputIsNeverOverwrittenByItsOwnOutput) {
+  WriteBmp(folder.inPath("a.bmp"), *MakeRgb(3, 3, 1, 1, 1));
+  const auto before = FileBytesOf(folder.inPath("a.bmp"));
+  folder.WriteList({"a.bmp"});
+  BatchSettings settings = folder.Settings();
+  settings.outputFolder = folder.root() + "/in";
+  const RunResult r = Run(settings);
+  EXPECT_EQ(r.outcome.converted, 0);
+  EXPECT_EQ(FileBytesOf(folder.inPath("a.bmp")), before);
+  EXPECT_NE(std::find(r.log.begin(), r.log.end(), "Output file exists. Not overwriting."), r.log.end());
+}
+
 // A file name near the system's 255-byte limit: the temporary output name must not
 // be longer than the name it becomes.
 TEST_F(BatchRunTest, LongestFileNamesAreWritten) {
