@@ -51,9 +51,9 @@ namespace {
 
 // Formats one value with a complete conversion such as "%-5lld"; never truncates.
 template <typename T>
-std::string Printf(const std::string& spec, T value) {
+std::string Printf(const std::string& conversion, T value) {
   char small[64];
-  int n = std::snprintf(small, sizeof small, spec.c_str(), value);
+  int n = std::snprintf(small, sizeof small, conversion.c_str(), value);
   if (n < 0) {
     return {};
   }
@@ -61,7 +61,7 @@ std::string Printf(const std::string& spec, T value) {
     return std::string(small, static_cast<std::size_t>(n));
   }
   std::string big(static_cast<std::size_t>(n) + 1, '\0');
-  std::snprintf(big.data(), big.size(), spec.c_str(), value);
+  std::snprintf(big.data(), big.size(), conversion.c_str(), value);
   big.resize(static_cast<std::size_t>(n));
   return big;
 }
@@ -109,7 +109,7 @@ std::string FormatText(std::string_view format, std::initializer_list<FormatArg>
       break;
     }
     char type = format[i++];
-    std::string spec = "%" + flags + width + precision;
+    std::string conversion = "%" + flags + width + precision;
     if (type == '%') {
       out += '%';
       continue;
@@ -128,25 +128,25 @@ std::string FormatText(std::string_view format, std::initializer_list<FormatArg>
     switch (type) {
       case 'd':
       case 'i':
-        out += Printf(spec + "lld", arg.asSigned());
+        out += Printf(conversion + "lld", arg.asSigned());
         break;
       case 'u':
       case 'x':
       case 'X':
       case 'o':
-        out += Printf(spec + "ll" + type, arg.asUnsigned());
+        out += Printf(conversion + "ll" + type, arg.asUnsigned());
         break;
       case 'f':
       case 'e':
       case 'g':
-        out += Printf(spec + type, arg.asReal());
+        out += Printf(conversion + type, arg.asReal());
         break;
       case 'c':
-        out += Printf(spec + "c", static_cast<int>(static_cast<unsigned char>(arg.asSigned())));
+        out += Printf(conversion + "c", static_cast<int>(static_cast<unsigned char>(arg.asSigned())));
         break;
       case 's': {
         std::string text = arg.asText();
-        out += Printf(spec + "s", text.c_str());
+        out += Printf(conversion + "s", text.c_str());
         break;
       }
       default:
