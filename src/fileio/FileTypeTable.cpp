@@ -3,49 +3,26 @@
 #include <algorithm>
 #include <cctype>
 
+#include "StringTable.h"
+
 namespace km {
 
 namespace {
 
 struct BuiltIn {
-  const char* text;
+  int stringId;  // "EXT - description|*.EXT|"
   ImageTypeCode type;
 };
 
-// The built-in entries in the order they are added (string ids 1602 ... 1639).
+// The built-in entries in the order they are added.
 constexpr BuiltIn kBuiltIns[] = {
-    {"BMP - OS/2 or Windows Bitmap|*.BMP|", 0},
-    {"CLP - Windows Clipboard|*.CLP|", 2},
-    {"CUT - Dr. Halo|*.CUT|", 3},
-    {"DIB - OS/2 or Windows DIB|*.DIB|", 4},
-    {"GIF - CompuServe|*.GIF|", 6},
-    {"IFF - Amiga|*.IFF|", 7},
-    {"IMG - GEM Paint|*.IMG|", 8},
-    {"JIF - JPEG JFIF|*.JIF|", 10},
-    {"JPG - JPEG JFIF|*.JPG|", 11},
-    {"LBM - Deluxe Paint|*.LBM|", 12},
-    {"MAC - MacPaint|*.MAC|", 13},
-    {"MSP - Microsoft Paint|*.MSP|", 14},
-    {"PBM - Portable Bitmap|*.PBM|", 107},
-    {"PCT - Macintosh PICT|*.PCT|", 113},
-    {"PCD - Kodak Photo CD|*.PCD|", 15},
-    {"PCX - ZSoft Paintbrush|*.PCX|", 16},
-    {"PGM - Portable Graymap|*.PGM|", 108},
-    {"PIC - PC Paint|*.PIC|", 17},
-    {"PNG - Portable Network Graphics|*.PNG|", 110},
-    {"PPM - Portable Pixelmap|*.PPM|", 109},
-    {"PSD - Photoshop|*.PSD|", 106},
-    {"RAS - Sun Raster|*.RAS|", 18},
-    {"RLE - CompuServe or Windows RLE|*.RLE|", 19},
-    {"TGA - Truevision Targa|*.TGA|", 20},
-    {"TIF - Tagged Image File Format|*.TIF|", 21},
-    {"WMF - Windows Metafile|*.WMF|", 22},
-    {"WPG - WordPerfect|*.WPG|", 23},
-    {"CGM - Computer Graphics Metafile|*.CGM|", 111},
-    {"PIC - Lotus|*.PIC|", 112},
+    {1602, 0},   {1603, 2},   {1604, 3},   {1605, 4},   {1608, 6},   {1609, 7},   {1610, 8},   {1612, 10},
+    {1613, 11},  {1614, 12},  {1615, 13},  {1617, 14},  {1618, 107}, {1643, 113}, {1619, 15},  {1620, 16},
+    {1621, 108}, {1622, 17},  {1641, 110}, {1623, 109}, {1624, 106}, {1625, 18},  {1627, 19},  {1628, 20},
+    {1629, 21},  {1631, 22},  {1632, 23},  {1642, 111}, {1639, 112},
 };
 
-constexpr char kAllFiles[] = "All Files|*.*|";
+constexpr int kAllFilesId = 1600;  // "All Files|*.*|"
 
 int CompareKeysNoCase(const std::string& a, const std::string& b) {
   const std::size_t n = std::min(a.size(), b.size());
@@ -72,7 +49,7 @@ std::string StoredPair(const std::string& text) {
 FileTypeTable::FileTypeTable() : slots_(kSlotCount) {
   entries_.reserve(kMaxEntries);
   for (const BuiltIn& b : kBuiltIns) {
-    addEntry(b.text, b.type);
+    addEntry(LoadString(b.stringId), b.type);
   }
 }
 
@@ -98,7 +75,7 @@ int FileTypeTable::findKey(const std::string& key, bool filtersOnly) const {
 
 std::string FileTypeTable::filterText() const {
   // "All Files|*.*|" with both separators turned into NUL.
-  std::string s = kAllFiles;
+  std::string s = LoadString(kAllFilesId);
   std::replace(s.begin(), s.end(), '|', '\0');
   for (const FileTypeEntry& e : entries_) {
     s += StoredPair(e.text);

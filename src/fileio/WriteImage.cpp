@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <new>
 
+#include "StringTable.h"
+
 namespace km {
 
 namespace {
@@ -19,7 +21,7 @@ constexpr int kSubTypeCounts[kOutputFormatCount + 1] = {
     0, 3, 1, 1, 3, 4, 4, 2, 1, 2, 2, 2, 2, 1, 2, 1, 3, 2, 1, 2, 2, 1, 1, 2, 6, 5, 1, 3,
 };
 
-constexpr const char* kApplicationName = "Tavo Kilnmark";
+constexpr int kApplicationNameId = 57344;  // the application title
 
 Code Encode(ProgressWindow progress, const Profile& profile, const std::string& path, const Dib* dib,
             const imgx::ImageExtra* extra, int format, int subType, int grey, int transparentValue) {
@@ -52,7 +54,7 @@ Code Encode(ProgressWindow progress, const Profile& profile, const std::string& 
     case kOutMAC: return EncodeMAC(progress, path, dib, subType == 0 ? 1 : 0);
     case kOutPBM:
     case kOutPGM:
-    case kOutPPM: return EncodePXM(progress, path, dib, subType, kApplicationName);
+    case kOutPPM: return EncodePXM(progress, path, dib, subType, LoadString(kApplicationNameId));
     case kOutPCT: return EncodePICT(progress, path, dib, 1);
     case kOutPCX: {
       static constexpr int kVersions[] = {0, 2, 5};
