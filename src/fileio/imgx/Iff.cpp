@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "fileio/imgx/Imgx.h"
+#include "fileio/imgx/PackBits.h"
 #include "fileio/imgx/RasterKit.h"
 
 namespace km::imgx {
@@ -255,7 +256,7 @@ Code EncodeIFF(ProgressWindow progress, const std::string& path, const Dib* dib,
       const std::uint8_t* plane = row.data() + planeBytes * static_cast<std::size_t>(p);
       if (compressed) {
         packed.clear();
-        kit::PackBits(plane, planeBytes, packed);
+        PackBits(plane, planeBytes, &packed);
         w.bytes(packed.data(), packed.size());
       } else {
         w.bytes(plane, planeBytes);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "fileio/imgx/Imgx.h"
+#include "fileio/imgx/PackBits.h"
 #include "fileio/imgx/RasterKit.h"
 
 namespace km::imgx {
@@ -121,7 +122,7 @@ Code EncodeMAC(ProgressWindow progress, const std::string& path, const Dib* dib,
     for (std::size_t i = 0; i < kRowBytes; ++i) {
       line[i] = allSame ? (dark[0] ? 0xFF : 0x00) : static_cast<std::uint8_t>(row[i] ^ flip);
     }
-    kit::PackBits(line, kRowBytes, body);
+    PackBits(line, kRowBytes, &body);
   }
   if (withoutHeader != 0) {
     return WriteFileBytes(path, body);

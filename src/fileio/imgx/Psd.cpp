@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "fileio/imgx/Imgx.h"
+#include "fileio/imgx/PackBits.h"
 #include "fileio/imgx/RasterKit.h"
 
 namespace km::imgx {
@@ -269,7 +270,7 @@ Code EncodePSD(ProgressWindow progress, const std::string& path, const Dib* dib,
         kit::UnpackIndices(row, width, bits, line.data());
       }
       packed.clear();
-      kit::PackBits(line.data(), line.size(), packed);
+      PackBits(line.data(), line.size(), &packed);
       w.put16be(countsAt + 2 * (static_cast<std::size_t>(c) * height + static_cast<std::size_t>(y)),
                 static_cast<unsigned>(packed.size()));
       w.bytes(packed.data(), packed.size());

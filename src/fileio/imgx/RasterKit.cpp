@@ -173,36 +173,6 @@ RunResult UnpackBits(ByteReader& in, std::uint8_t* out, std::size_t outSize) {
   return RunResult::kOk;
 }
 
-void PackBits(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out) {
-  std::size_t i = 0;
-  while (i < size) {
-    std::size_t run = 1;
-    while (i + run < size && run < 128 && data[i + run] == data[i]) {
-      ++run;
-    }
-    if (run >= 2) {
-      out.push_back(static_cast<std::uint8_t>(257 - run));
-      out.push_back(data[i]);
-      i += run;
-      continue;
-    }
-    // Literals up to the next run of at least three equal bytes (or 128 bytes).
-    std::size_t end = i;
-    while (end < size && end - i < 128) {
-      if (end + 2 < size && data[end] == data[end + 1] && data[end] == data[end + 2]) {
-        break;
-      }
-      ++end;
-    }
-    if (end == i) {
-      end = i + 1;
-    }
-    out.push_back(static_cast<std::uint8_t>(end - i - 1));
-    out.insert(out.end(), data + i, data + end);
-    i = end;
-  }
-}
-
 std::string FinalPath(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   const std::size_t name = slash == std::string::npos ? 0 : slash + 1;

@@ -74,8 +74,7 @@ enum class RunResult { kOk, kTruncated, kOverrun };
 // Fills exactly `outSize` bytes from the reader. A run that would go past outSize is an
 // overrun; running out of input is truncation.
 RunResult UnpackBits(ByteReader& in, std::uint8_t* out, std::size_t outSize);
-// Appends the PackBits form of `size` bytes.
-void PackBits(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& out);
+// Packing is PackBits() of fileio/imgx/PackBits.h.
 
 // The file an encoder's output finally becomes: WriteImageFile writes to the hidden
 // sibling "<folder>/.<name>.part" and renames it once complete, so companion files
