@@ -496,21 +496,7 @@ Code InfoBMP(const std::string& path, ImageInfo* info) {
 }
 
 Code DecodeBMP(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return kNotThisFormat;
-  }
-  out->reset();
-  std::vector<std::uint8_t> file;
-  const Code c = ReadFileBytes(path, &file);
-  if (c != kOk) {
-    return c;
-  }
-  try {
-    return DecodeBytes(file, progress, out);
-  } catch (const std::bad_alloc&) {
-    out->reset();
-    return kNoMemory;
-  }
+  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& file) { return DecodeBytes(file, progress, out); });
 }
 
 Code EncodeBMP(ProgressWindow progress, const std::string& path, const Dib* dib, int kind) {

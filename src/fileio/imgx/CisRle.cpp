@@ -122,21 +122,7 @@ Code InfoCISRLE(const std::string& path, ImageInfo* info) {
 }
 
 Code DecodeCISRLE(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return kNotThisFormat;
-  }
-  out->reset();
-  std::vector<std::uint8_t> f;
-  const Code c = ReadFileBytes(path, &f);
-  if (c != kOk) {
-    return c;
-  }
-  try {
-    return DecodeBytes(f, progress, out);
-  } catch (const std::bad_alloc&) {
-    out->reset();
-    return kNoMemory;
-  }
+  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& f) { return DecodeBytes(f, progress, out); });
 }
 
 // The foreground is the brighter of the two table colours.

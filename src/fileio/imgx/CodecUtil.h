@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,26 @@
 #include "imaging/Progress.h"
 
 namespace km::imgx {
+
+// The common body of a file decoder: clears *out, reads the whole file and hands its
+// bytes to `parse`; kNoMemory, and no image, when memory runs out on the way.
+template <typename Parse>
+Code DecodeWholeFile(const std::string& path, DibHandle* out, Parse&& parse) {
+  if (out == nullptr) {
+    return kNotThisFormat;
+  }
+  out->reset();
+  std::vector<std::uint8_t> file;
+  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
+    return c;
+  }
+  try {
+    return parse(file);
+  } catch (const std::bad_alloc&) {
+    out->reset();
+    return kNoMemory;
+  }
+}
 
 // Width and height a decoder accepts: 1..32767 each, else kBadDimensions.
 inline bool ValidSize(long long width, long long height) {

@@ -304,21 +304,7 @@ Code DecodeGIF(ProgressWindow progress, const std::string& path, DibHandle* out,
   std::int16_t dummy = -1;
   std::int16_t* transparent = transparentIndex != nullptr ? transparentIndex : &dummy;
   *transparent = -1;
-  if (out == nullptr) {
-    return kNotThisFormat;
-  }
-  out->reset();
-  std::vector<std::uint8_t> f;
-  const Code c = ReadFileBytes(path, &f);
-  if (c != kOk) {
-    return c;
-  }
-  try {
-    return DecodeBytes(f, progress, out, transparent);
-  } catch (const std::bad_alloc&) {
-    out->reset();
-    return kNoMemory;
-  }
+  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& f) { return DecodeBytes(f, progress, out, transparent); });
 }
 
 Code EncodeGIF(ProgressWindow progress, const std::string& path, const Dib* dib, int version89a, int interlaced,

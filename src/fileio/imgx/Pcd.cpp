@@ -29,6 +29,7 @@
 
 #include "fileio/imgx/ByteIO.h"
 #include "fileio/imgx/FileBytes.h"
+#include "fileio/imgx/CodecUtil.h"
 #include "fileio/imgx/Imgx.h"
 
 namespace km::imgx {
@@ -375,20 +376,7 @@ Code InfoPCD(const std::string& path, ImageInfo* info) {
 }
 
 Code DecodePCD(ProgressWindow progress, const std::string& path, DibHandle* out, int size) {
-  if (out == nullptr) {
-    return kNotThisFormat;
-  }
-  out->reset();
-  std::vector<std::uint8_t> file;
-  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
-    return c;
-  }
-  try {
-    return ParsePcd(progress, file, size, out);
-  } catch (const std::bad_alloc&) {
-    out->reset();
-    return kNoMemory;
-  }
+  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& file) { return ParsePcd(progress, file, size, out); });
 }
 
 }  // namespace km::imgx

@@ -13,6 +13,7 @@
 
 #include "fileio/imgx/ByteIO.h"
 #include "fileio/imgx/FileBytes.h"
+#include "fileio/imgx/CodecUtil.h"
 #include "fileio/imgx/Imgx.h"
 #include "fileio/imgx/PackBits.h"
 
@@ -493,20 +494,7 @@ Code InfoPICT(const std::string& path, ImageInfo* info) {
 }
 
 Code DecodePICT(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return kNotThisFormat;
-  }
-  out->reset();
-  std::vector<std::uint8_t> file;
-  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
-    return c;
-  }
-  try {
-    return ParsePict(progress, file, out);
-  } catch (const std::bad_alloc&) {
-    out->reset();
-    return kNoMemory;
-  }
+  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& file) { return ParsePict(progress, file, out); });
 }
 
 // Writes a version 2 picture at 72 dpi: palette images as one PackBitsRect with their

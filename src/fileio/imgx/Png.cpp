@@ -400,21 +400,7 @@ Code DecodePNG(ProgressWindow progress, const std::string& path, DibHandle* out,
   if (extra != nullptr) {
     extra->reset();
   }
-  if (out == nullptr) {
-    return kNotThisFormat;
-  }
-  out->reset();
-  std::vector<std::uint8_t> f;
-  const Code c = ReadFileBytes(path, &f);
-  if (c != kOk) {
-    return c;
-  }
-  try {
-    return DecodeBytes(f, progress, out, extra, transparent);
-  } catch (const std::bad_alloc&) {
-    out->reset();
-    return kNoMemory;
-  }
+  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& f) { return DecodeBytes(f, progress, out, extra, transparent); });
 }
 
 Code EncodePNG(ProgressWindow progress, const std::string& path, const Dib* dib, const ImageExtra* extra, int level,

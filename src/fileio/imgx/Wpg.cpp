@@ -18,6 +18,7 @@
 
 #include "fileio/imgx/ByteIO.h"
 #include "fileio/imgx/FileBytes.h"
+#include "fileio/imgx/CodecUtil.h"
 #include "fileio/imgx/Imgx.h"
 #include "fileio/imgx/LegacyPalettes.h"
 
@@ -409,20 +410,7 @@ Code InfoWPG(const std::string& path, ImageInfo* info) {
 }
 
 Code DecodeWPG(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return kNotThisFormat;
-  }
-  out->reset();
-  std::vector<std::uint8_t> file;
-  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
-    return c;
-  }
-  try {
-    return ParseWpg(progress, file, out);
-  } catch (const std::bad_alloc&) {
-    out->reset();
-    return kNoMemory;
-  }
+  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& file) { return ParseWpg(progress, file, out); });
 }
 
 // version 50: a 5.0 file with bitmap record 0x0B; 51: a 5.1 file with record 0x14;
