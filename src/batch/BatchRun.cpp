@@ -260,6 +260,7 @@ void BatchRun::AppendToLastLine(const std::string& text) {
     return;
   }
   log_.back() += text;
+  currentLogLines_ = std::min(currentLogLines_, log_.size() - 1);
   observer_.logLineChanged(log_.back());
 }
 
@@ -482,8 +483,28 @@ bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* pa
   return true;
 }
 
+// CURRENT.LOG holds the whole log after every file that got as far as writing. Lines
+// already in the file never change after the palette pass, so only the new ones are
+// appended: a long run writes its log once, not once per file.
+void BatchRun::SaveCurrentLog() {
+  std::string reason;
+  if (currentLogLines_ == 0 || currentLogLines_ > log_.size()) {
+    currentLogLines_ = SaveLogFile(settings_.currentLogPath, log_, &reason) ? log_.size() : 0;
+    return;
+  }
+  std::FILE* f = std::fopen(settings_.currentLogPath.c_str(), "ab");
+  bool ok = f != nullptr;
+  for (std::size_t i = currentLogLines_; ok && i < log_.size(); ++i) {
+    ok = std::fwrite(log_[i].data(), 1, log_[i].size(), f) == log_[i].size() && std::fwrite("\r\n", 1, 2, f) == 2;
+  }
+  ok = (f != nullptr && std::fclose(f) == 0) && ok;
+  // After a failed append the next save rewrites the whole file.
+  currentLogLines_ = ok ? log_.size() : 0;
+}
+
 int BatchRun::RunBatch() {
   outcome_ = BatchOutcome{};
+  currentLogLines_ = 0;
   aborted_ = false;
   observer_.mainStatus(LoadString(kTextRunning));
 
@@ -519,8 +540,7 @@ int BatchRun::RunBatch() {
         break;
       }
       if (reachedEnd) {
-        std::string reason;
-        SaveLogFile(settings_.currentLogPath, log_, &reason);
+        SaveCurrentLog();
       }
       observer_.pumpEvents();
     }

@@ -105,6 +105,7 @@ public:
 private:
   bool AbortCheck();
   void Log(const std::string& line);
+  void SaveCurrentLog();
   void AppendToLastLine(const std::string& text);
   void TitleProgress(int a, int b);
   void ReportReadFailure(int code);
@@ -123,6 +124,7 @@ private:
   const FileTypeTable& types_;
   std::vector<std::string> lines_;
   std::vector<std::string> log_;
+  std::size_t currentLogLines_ = 0;  // lines of log_ already in CURRENT.LOG
   std::string lastTitle_;
   bool scanning_ = false;
   bool aborted_ = false;

@@ -443,6 +443,20 @@ TEST_F(BatchRunTest, CurrentLogIsRewrittenAfterEachFileThatReachesWriting) {
   EXPECT_EQ(r.log, Join({fileA, missing, fileC, EndLines(2)}));
 }
 
+// The first save of a run replaces what an earlier run left; later saves only add the
+// new lines, so the file is the whole log of this run and nothing else.
+TEST_F(BatchRunTest, CurrentLogOfAnEarlierRunIsReplaced) {
+  WriteText(folder.currentLog(), std::string(5000, 'x') + "\r\n");
+  WriteBmp(folder.inPath("a.bmp"), *MakeRgb(2, 2, 5, 5, 5));
+  WriteBmp(folder.inPath("b.bmp"), *MakeRgb(2, 2, 6, 6, 6));
+  folder.WriteList({"a.bmp", "b.bmp"});
+  const RunResult r = Run();
+  std::vector<std::string> lines;
+  ASSERT_TRUE(SplitCrLf(FileTextOf(folder.currentLog()), &lines));
+  const std::vector<std::string> expected(r.log.begin(), r.log.end() - 2);  // the closing lines stay out
+  EXPECT_EQ(lines, expected);
+}
+
 TEST_F(BatchRunTest, CommandLineLogFileGetsTheWholeLogAtTheEnd) {
   WriteBmp(folder.inPath("a.bmp"), *MakeRgb(2, 2, 5, 5, 5));
   folder.WriteList({"a.bmp"});
