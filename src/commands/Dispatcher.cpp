@@ -195,8 +195,7 @@ int ReduceColors(const CScriptCommand& c, const Source& s, int targetBits, Progr
   const int method = c.Int2;
   const int bleed = targetBits == 4 ? c.Int3 : c.Int4;
   if (c.Int1 == 2) {
-    const std::string table = method == 1 ? std::string() : ProgramFilePath("PALX.DAT");
-    return Code(StandardPaletteDIB(progress, s.dib, out, targetBits, method, bleed != 0, table));
+    return Code(StandardPaletteDIB(progress, s.dib, out, targetBits, method, bleed != 0, ProgramFilePath("PALX.DAT")));
   }
   if (c.Int1 != 0 && c.Int1 != 1) {
     return Code(kInvalidArgument);

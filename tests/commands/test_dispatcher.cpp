@@ -207,6 +207,45 @@ TEST(Dispatcher, CommandsThatLeaveTheImageAnswerZeroWithoutImage) {
   EXPECT_EQ(out, nullptr);
 }
 
+TEST(Dispatcher, StandardPalettesFindTheirLookupFileBesideTheProgram) {
+  DibHandle rgb = MakeRgb(7, 5, 250, 10, 10);
+  for (int method : {0, 1, 2}) {
+    OneCommand to256(522);
+    to256.command->Int1 = 2;  // standard palette
+    to256.command->Int2 = method;
+    DibHandle out;
+    ASSERT_EQ(to256.run(rgb.get(), &out), 0) << method;
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->bitCount(), 8);
+
+    OneCommand to16(521);
+    to16.command->Int1 = 2;
+    to16.command->Int2 = method;
+    ASSERT_EQ(to16.run(rgb.get(), &out), 0) << method;
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(out->bitCount(), 4);
+  }
+}
+
+TEST(Dispatcher, OptimisedPaletteReductionGathersFromTheImage) {
+  DibHandle rgb = MakeRgb(6, 6, 0, 0, 0);
+  for (int x = 0; x < 6; ++x) {
+    test::SetPixel(*rgb, x, 0, 0xFF0000);  // a red top row on black
+  }
+  OneCommand one(521);
+  one.command->Int1 = 0;  // median cut
+  one.command->Int2 = 0;  // nearest colour
+  DibHandle out;
+  ASSERT_EQ(one.run(rgb.get(), &out), 0);
+  ASSERT_NE(out, nullptr);
+  EXPECT_EQ(out->bitCount(), 4);
+  const RgbQuad top = out->colors()[GetPixel(*out, 0, 0)];
+  const RgbQuad bottom = out->colors()[GetPixel(*out, 0, 5)];
+  EXPECT_EQ(top.rgbRed, 255);
+  EXPECT_EQ(top.rgbGreen, 0);
+  EXPECT_EQ(bottom.rgbRed, 0);
+}
+
 TEST(Dispatcher, PaletteFileOnTwoColourImageIsRefusedBeforeReading) {
   OneCommand one(518);
   one.command->Text1 = "/nonexistent/folder/palette.pal";
