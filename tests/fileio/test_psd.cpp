@@ -15,8 +15,7 @@ using imgx::EncodePSD;
 imgx::Code Decode(const std::string& path, DibHandle* out) { return DecodePSD(nullptr, path, out); }
 
 Bytes PsdStart(int channels, int width, int height, int depth, int mode) {
-  Bytes b;
-  PutText(b, "8BPS");
+  Bytes b = {'8', 'B', 'P', 'S'};
   Put16be(b, 1);
   b.resize(b.size() + 6, 0);
   Put16be(b, static_cast<unsigned>(channels));

@@ -178,9 +178,9 @@ TEST(ScriptFile, EveryTruncationIsRefusedWithoutAppending) {
 }
 
 TEST(ScriptFile, CountsAndLengthsAreNeverTrusted) {
-  Bytes header(kScriptSignature, kScriptSignature + 18);
-  header.push_back(1);
-  header.push_back(0);
+  Bytes header(20, 0);
+  std::copy(kScriptSignature, kScriptSignature + 18, header.begin());
+  header[18] = 1;  // version 1.0
   auto withCount = [&](std::uint32_t n) {
     Bytes b = header;
     PutU32(&b, n);
