@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the sanitizer configuration with warnings as errors,
 # and runs the whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Under CI (CI=true) it also builds the optimised configuration with warnings as errors,
+# since some warnings only appear when optimising, and runs the suite there too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,3 +11,9 @@ export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/kilnmark-ccache}"
 cmake --preset asan
 cmake --build --preset asan -j 2
 ctest --preset asan
+
+if [ "${CI:-}" = "true" ]; then
+  cmake --preset default -B build/ci-release -DKILNMARK_WERROR=ON
+  cmake --build build/ci-release -j 2
+  ctest --test-dir build/ci-release -j 2 --output-on-failure
+fi
