@@ -22,7 +22,6 @@ namespace km::imgx {
 namespace {
 
 constexpr std::uint16_t kTypeCut = 3;
-constexpr std::size_t kPaletteHeaderSize = 40;
 constexpr std::size_t kBlock = 512;
 
 struct CutHeader {

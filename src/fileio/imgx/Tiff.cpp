@@ -45,6 +45,9 @@ extern "C" tmsize_t MemRead(thandle_t h, void* buf, tmsize_t n) {
     return -1;
   }
   const std::size_t take = std::min(static_cast<std::size_t>(n), m->size - m->pos);
+  if (take == 0) {
+    return 0;  // an empty file has no data pointer to copy from
+  }
   std::memcpy(buf, m->data + m->pos, take);
   m->pos += take;
   return static_cast<tmsize_t>(take);
