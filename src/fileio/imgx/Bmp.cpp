@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "fileio/imgx/Bmp.h"
 #include "fileio/imgx/CodecUtil.h"
 #include "fileio/imgx/Imgx.h"
 
@@ -477,6 +478,57 @@ Code EncodeBytes(ProgressWindow progress, const Dib& dib, int kind, ByteWriter& 
 }
 
 }  // namespace
+
+namespace {
+
+// A packed DIB behind a 14-byte file header whose pixel offset is 0, which the reader
+// takes as "the pixels follow the colour table".
+std::vector<std::uint8_t> AsBmpFile(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::uint8_t> file(14 + size, 0);
+  file[0] = 'B';
+  file[1] = 'M';
+  if (size != 0) {
+    std::memcpy(file.data() + 14, data, size);
+  }
+  return file;
+}
+
+}  // namespace
+
+Code DecodePackedDib(const std::uint8_t* data, std::size_t size, ProgressWindow progress, DibHandle* out) {
+  if (out == nullptr) {
+    return kNotThisFormat;
+  }
+  out->reset();
+  try {
+    const Code c = DecodeBytes(AsBmpFile(data, size), progress, out);
+    return c == kNotThisFormat ? kCorrupt : c;  // the container said it is a bitmap
+  } catch (const std::bad_alloc&) {
+    out->reset();
+    return kNoMemory;
+  }
+}
+
+Code PackedDibSize(const std::uint8_t* data, std::size_t size, int* width, int* height, int* bits) {
+  try {
+    const std::vector<std::uint8_t> file = AsBmpFile(data, size);
+    ByteReader r(file);
+    BmpHeader h;
+    if (const Code c = ReadHeader(r, &h); c != kOk) {
+      return c == kNotThisFormat ? kCorrupt : c;
+    }
+    const std::int64_t ht = h.height < 0 ? -h.height : h.height;
+    if (!ValidSize(h.width, ht)) {
+      return kBadDimensions;
+    }
+    *width = static_cast<int>(h.width);
+    *height = static_cast<int>(ht);
+    *bits = h.bits;
+    return kOk;
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+}
 
 Code InfoBMP(const std::string& path, ImageInfo* info) {
   std::vector<std::uint8_t> file;
