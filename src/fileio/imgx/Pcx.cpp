@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "fileio/imgx/Imgx.h"
+#include "fileio/imgx/LegacyPalettes.h"
 #include "fileio/imgx/RasterKit.h"
 
 namespace km::imgx {
@@ -17,12 +18,6 @@ namespace {
 
 constexpr std::uint16_t kTypePcx = 16;
 constexpr std::size_t kHeaderSize = 128;
-
-// The EGA palette old files (versions 0 and 3) imply.
-constexpr std::uint8_t kEgaPalette[16][3] = {
-    {0, 0, 0},       {0, 0, 170},     {0, 170, 0},     {0, 170, 170},   {170, 0, 0},    {170, 0, 170},
-    {170, 85, 0},    {170, 170, 170}, {85, 85, 85},    {85, 85, 255},   {85, 255, 85},  {85, 255, 255},
-    {255, 85, 85},   {255, 85, 255},  {255, 255, 85},  {255, 255, 255}};
 
 struct PcxHeader {
   int version = 0;
@@ -85,9 +80,12 @@ int OutputBits(const PcxHeader& h) {
 }
 
 void SetHeaderPalette(Dib& dib, const PcxHeader& h, int count) {
-  const bool egaDefault = h.version == 0 || h.version == 3;
+  if (h.version == 0 || h.version == 3) {
+    DefaultPcPalette(4, dib.colors(), count);  // these versions imply the 16 EGA colours
+    return;
+  }
   for (int i = 0; i < count; ++i) {
-    const std::uint8_t* c = egaDefault ? kEgaPalette[i] : h.palette16 + 3 * i;
+    const std::uint8_t* c = h.palette16 + 3 * i;
     kit::SetColor(dib, i, c[0], c[1], c[2]);
   }
 }
