@@ -522,7 +522,7 @@ int BatchRun::RunBatch() {
   std::array<RgbQuad, kPaletteEntries> palette{};
   int paletteCount = 0;
   bool scanned = true;
-  if (const CScriptCommand* optimum = script_.FindCode(519)) {
+  if (const CScriptCommand* optimum = script_.FindCode(kApplyOptimizedPalette)) {
     Log(LoadString(kTextGathering));
     scanned = PaletteScanPass(palette.data(), &paletteCount, optimum->Int2, optimum->Int5, optimum->Int1);
   }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "script/CommandCodes.h"
+
 namespace km {
 
 inline constexpr std::int32_t kUnsetParam = -650000;
@@ -21,11 +23,6 @@ inline constexpr std::uint32_t kUnsetRealBits = 0xC91EB100u;
 inline constexpr float kUnsetReal = std::bit_cast<float>(kUnsetRealBits);
 static_assert(kUnsetReal == -650000.0f);
 
-// First and last command code; the code is also the string id of the display name.
-inline constexpr int kFirstCommandCode = 501;
-inline constexpr int kLastCommandCode = 556;
-inline constexpr int kCommandCount = kLastCommandCode - kFirstCommandCode + 1;
-inline constexpr int kSetOutputOptions = 544;
 
 struct CScriptCommand {
   std::int32_t Code = -1;
