@@ -1,0 +1,3 @@
+#include "gui/GuiMain.h"
+
+int main(int argc, char** argv) { return km::gui::RunEditorProgram(argc, argv); }
