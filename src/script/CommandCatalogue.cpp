@@ -363,4 +363,51 @@ const FieldSpec* FindField(int code, Field field) {
 
 std::span<const CommandInfo> CommandCatalogue() { return kRows; }
 
+namespace {
+
+Range WithImageBound(const FieldSpec& spec, Range r, int imageWidth, int imageHeight) {
+  switch (spec.lower) {
+    case LowerBound::kFixed: break;
+    case LowerBound::kImageWidth: r.min = imageWidth; break;
+    case LowerBound::kImageHeight: r.min = imageHeight; break;
+  }
+  return r;
+}
+
+}  // namespace
+
+Range ValidRange(const FieldSpec& spec, int imageWidth, int imageHeight) {
+  return WithImageBound(spec, spec.valid, imageWidth, imageHeight);
+}
+
+Range ShownRange(const FieldSpec& spec, int imageWidth, int imageHeight) {
+  return WithImageBound(spec, spec.shown, imageWidth, imageHeight);
+}
+
+std::int32_t OpeningValue(const FieldSpec& spec, std::int32_t stored, int imageWidth, int imageHeight) {
+  const std::int32_t v = ParamOrDefault(stored, spec.def);
+  const Range shown = ShownRange(spec, imageWidth, imageHeight);
+  switch (spec.onOpen) {
+    case OnOpen::kKeep: return v;
+    case OnOpen::kClamp: return shown.clamp(v);
+    case OnOpen::kRaise: return std::max(v, shown.min);
+    case OnOpen::kResetToMin: {
+      const Range valid = ValidRange(spec, imageWidth, imageHeight);
+      return valid.contains(v) ? v : valid.min;
+    }
+  }
+  return v;
+}
+
+float OpeningReal(const FieldSpec& spec, float stored) {
+  const float v = RealOrDefault(stored, spec.realDefault());
+  if (spec.onOpen != OnOpen::kClamp) return v;
+  const auto scale = static_cast<float>(spec.scale);
+  return std::clamp(v, static_cast<float>(spec.shown.min) / scale, static_cast<float>(spec.shown.max) / scale);
+}
+
+bool AcceptedOnOk(const FieldSpec& spec, std::int64_t value, int imageWidth, int imageHeight) {
+  return !spec.validated || ValidRange(spec, imageWidth, imageHeight).contains(value);
+}
+
 }  // namespace km

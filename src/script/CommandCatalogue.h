@@ -244,4 +244,22 @@ const FieldSpec* FindField(int code, Field field);
 // All 56 rows in code order.
 std::span<const CommandInfo> CommandCatalogue();
 
+// ---- Reading a field spec in a dialog ---------------------------------------------------
+// imageWidth and imageHeight are those of the image the dialog is opened on; they matter
+// only for fields whose lower bound is the image size.
+
+// The range OK accepts (when the field is validated) and the spin / clamp range.
+Range ValidRange(const FieldSpec& spec, int imageWidth, int imageHeight);
+Range ShownRange(const FieldSpec& spec, int imageWidth, int imageHeight);
+
+// What an integer field shows when its dialog opens: the stored value, or the default
+// for the unset marker, then the field's opening rule.
+std::int32_t OpeningValue(const FieldSpec& spec, std::int32_t stored, int imageWidth, int imageHeight);
+
+// The same for a real field: the default for the marker, then the opening rule.
+float OpeningReal(const FieldSpec& spec, float stored);
+
+// Whether OK accepts `value` for the field (always, for a field OK does not validate).
+bool AcceptedOnOk(const FieldSpec& spec, std::int64_t value, int imageWidth, int imageHeight);
+
 }  // namespace km
