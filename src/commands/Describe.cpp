@@ -1,8 +1,14 @@
 #include "commands/Describe.h"
 
+#include <array>
 #include <cstdint>
+#include <string>
+#include <variant>
 
 #include "StringTable.h"
+#include "commands/Dispatcher.h"
+#include "imaging/palette/Palette.h"
+#include "script/CommandCatalogue.h"
 
 namespace km {
 namespace {
@@ -56,6 +62,41 @@ SubTypes SubTypesOf(int type) {
 
 constexpr int kOutputTypeCount = 27;
 
+// What one description argument formats: a number, a real number or a text.
+using DescValue = std::variant<std::int64_t, double, std::string>;
+
+// A field as a wide number, so that sums such as Int1 + 20 cannot overflow.
+std::int64_t IntOf(const CScriptCommand& c, Field f) { return c.*IntMember(f); }
+
+DescValue ArgValue(const DescArg& a, const CScriptCommand& c) {
+  using Kind = DescArg::Kind;
+  switch (a.kind) {
+    case Kind::kInt: return IntOf(c, a.field);
+    case Kind::kReal: return static_cast<double>(c.*RealMember(a.field));
+    case Kind::kText: return c.*TextMember(a.field);
+    case Kind::kColor: return ColorText(c);
+    case Kind::kChoice: return Choice(a.id, IntOf(c, a.field), a.count);
+    case Kind::kReverse: return ReverseChoice(a.id, IntOf(c, a.field), a.count);
+    case Kind::kZeroOrNot: return LoadString(IntOf(c, a.field) == 0 ? a.id : a.other);
+    case Kind::kList: {
+      const std::int64_t v = IntOf(c, a.field);
+      return v >= 0 && v < a.count ? LoadString(a.ids[static_cast<std::size_t>(v)]) : std::string();
+    }
+    case Kind::kResizeSize: return ResizeSizeText(c);
+    case Kind::kRotateDegrees: {
+      static constexpr std::int64_t kQuarterTurns[] = {90, 180, 270};
+      return c.Int2 >= 0 && c.Int2 <= 2 ? kQuarterTurns[c.Int2] : std::int64_t{c.Int1};
+    }
+    case Kind::kOptimizedCount: return std::int64_t{c.Int1} + (c.Int2 == 1 ? kWindowsColorCount : 0);
+    case Kind::kTwoColorMethod:
+      if (c.Int3 == 0 || c.Int3 == 1) return LoadString(a.ids[static_cast<std::size_t>(c.Int3)]);
+      return c.Int3 == 2 ? Choice(a.id, c.Int4, a.count) : std::string();
+    case Kind::kOutputType: return OutputTypeName(c.Int1);
+    case Kind::kOutputSubType: return OutputSubTypeName(c.Int1, c.Int2);
+  }
+  return std::string();
+}
+
 }  // namespace
 
 std::string ColorText(const CScriptCommand& command) {
@@ -64,12 +105,11 @@ std::string ColorText(const CScriptCommand& command) {
 }
 
 std::string ResizeSizeText(const CScriptCommand& c) {
+  if (c.Int1 >= 0 && c.Int1 < static_cast<int>(kResizePresets.size())) {
+    const ResizePreset& p = kResizePresets[static_cast<std::size_t>(c.Int1)];
+    return MaintainAspect(p.width, p.height);
+  }
   switch (c.Int1) {
-    case 0: return MaintainAspect(320, 200);
-    case 1: return MaintainAspect(640, 350);
-    case 2: return MaintainAspect(640, 480);
-    case 3: return MaintainAspect(800, 600);
-    case 4: return MaintainAspect(1024, 768);
     case 6: return MaintainAspect(c.Int3, -1);
     case 7: return MaintainAspect(-1, c.Int4);
     default: return MaintainAspect(c.Int3, c.Int4);  // 5, custom width and height
@@ -90,82 +130,16 @@ std::string OutputSubTypeName(int type, int subType) {
 }
 
 std::string DescribeCommand(const CScriptCommand& c) {
-  // Wide copies so that sums like Int1 + 20 cannot overflow.
-  const std::int64_t i1 = c.Int1, i2 = c.Int2, i3 = c.Int3, i4 = c.Int4, i5 = c.Int5;
-  switch (c.Code) {
-    case 501:
-      return FormatString(2036, ResizeSizeText(c), Choice(2033, i2, 3));
-    case 502:
-      return FormatString(1505, i1, i2);
-    case 503:
-      return FormatString(1510, i1, i2, i3);
-    case 504:
-      return FormatString(1509, i1, i2, i3);
-    case 505:
-      return FormatString(1507, i1, i2, i3);
-    case 508: {
-      std::int64_t degrees = i2 == 0 ? 90 : i2 == 1 ? 180 : i2 == 2 ? 270 : i1;
-      return FormatString(2039, Choice(2037, i3, 2), degrees, ColorText(c));
-    }
-    case 509:
-      return FormatString(1500, i1, i2, i3, i4, ColorText(c));
-    case 510:
-      return FormatString(1516, i2, i3, LoadString(i1 == 0 ? 1518 : 1517), ColorText(c));
-    case 511:
-      return FormatString(1506, static_cast<double>(c.Real1));
-    case 516:
-      return FormatString(1514, i1);
-    case 517:
-      return FormatString(1515, i1);
-    case 518: {
-      std::string method = i1 == 0 ? LoadString(1504) : i1 == 1 ? LoadString(1502)
-                         : i1 == 2 ? LoadString(1503) : std::string();
-      return FormatString(1501, c.Text1, method);
-    }
-    case 519:
-      return FormatString(2059, i1 + (i2 == 1 ? 20 : 0), LoadString(i5 == 0 ? 1540 : 1541),
-                          LoadString(i3 != 0 ? 2042 : 2040), ReverseChoice(1545, i2, 2),
-                          ReverseChoice(1547, i4, 2));
-    case 520: {
-      std::string method = i3 == 0 ? LoadString(1543) : i3 == 1 ? LoadString(2041)
-                         : i3 == 2 ? Choice(1557, i4, 3) : std::string();
-      return FormatString(1556, Choice(1550, i1, 4), Choice(1554, i2, 2), method);
-    }
-    case 521:
-      return FormatString(1549, Choice(1540, i1, 3), Choice(2040, i2, 3), ReverseChoice(1547, i3, 2));
-    case 522:
-      return FormatString(1548, Choice(1540, i1, 3), Choice(2040, i2, 3), ReverseChoice(1545, i3, 2),
-                          ReverseChoice(1547, i4, 2));
-    case 524:
-      return FormatString(1511, i1, i2);
-    case 525:
-    case 526:
-      return FormatString(1512, i1, ColorText(c));
-    case 527:
-    case 528:
-    case 529:
-    case 530:
-      return FormatString(1513, i1);
-    case 543:
-      return FormatString(2045, i1, i2);
-    case 544:
-      return FormatString(1521, OutputTypeName(c.Int1), OutputSubTypeName(c.Int1, c.Int2), c.Text1);
-    case 545:
-    case 546:
-      return ColorText(c);
-    case 547:
-      return FormatString(2044, i2, Choice(2037, i1, 2));
-    case 548:
-      return FormatString(2043, i1, i2);
-    case 549:
-      return FormatString(2047, i1, i2, ColorText(c));
-    case 550:
-      return FormatString(2050, Choice(2048, i1, 2), i2);
-    case 556:
-      return FormatString(2046, i1, i2);
-    default:
-      return LoadString(1508);
+  const CommandInfo* info = FindCommand(c.Code);
+  if (!info) return LoadString(kNoParametersText);
+  const Description& d = info->description;
+  std::array<DescValue, 5> values;
+  for (std::size_t i = 0; i < d.args.size(); ++i) {
+    values[i] = ArgValue(d.args[i], c);
   }
+  if (d.format == 0) return std::get<std::string>(values[0]);
+  const auto arg = [&](std::size_t i) { return std::visit([](const auto& v) { return FormatArg(v); }, values[i]); };
+  return FormatText(LoadString(d.format), {arg(0), arg(1), arg(2), arg(3), arg(4)});
 }
 
 bool DescribeCommand(const CScript& script, int index, std::string* text) {

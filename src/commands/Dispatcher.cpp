@@ -8,6 +8,7 @@
 #include "imaging/geometry/Geometry.h"
 #include "imaging/palette/Palette.h"
 #include "imaging/tone/Tone.h"
+#include "script/CommandCatalogue.h"
 
 namespace km {
 
@@ -37,86 +38,108 @@ int Finish(OpResult r, DibHandle& made, DibHandle* result) {
   return 0;
 }
 
-int Resize(const CScriptCommand& c, const Source& s, ProgressWindow progress, DibHandle* out) {
-  if (c.Int2 == 1 && !s.trueColorOrGrey) {
+// Everything an operation is run with: the command, the facts of its source, the
+// fixed arguments of its catalogue row, and where the new image goes.
+struct Call {
+  const CScriptCommand& c;
+  const Source& s;
+  ProgressWindow progress;
+  const RgbQuad* palette;  // 519 only
+  int paletteCount;
+  OperationArgs args;
+  DibHandle* out;
+};
+
+using Runner = int (*)(const Call&);
+
+int Resize(const Call& k) {
+  const Source& s = k.s;
+  if (k.c.Int2 == 1 && !s.trueColorOrGrey) {
     return kErrNeedsTrueColor;
   }
   int w = 0;
   int h = 0;
-  if (!ResizeTarget(c, s.width, s.height, &w, &h)) {
+  if (!ResizeTarget(k.c, s.width, s.height, &w, &h)) {
     return Code(kInvalidArgument);
   }
   bool resample = false;
-  switch (c.Int2) {
+  switch (k.c.Int2) {
     case 0: resample = s.trueColorOrGrey; break;
     case 1: resample = true; break;
     case 2: resample = false; break;
     default: return Code(kInvalidArgument);
   }
   if (resample) {
-    return Code(ResampleDIB(progress, s.dib, out, w, h));
+    return Code(ResampleDIB(k.progress, s.dib, k.out, w, h));
   }
-  return Code(ResizeDIB(progress, s.dib, out, static_cast<std::int16_t>(w), static_cast<std::int16_t>(h)));
+  return Code(ResizeDIB(k.progress, s.dib, k.out, static_cast<std::int16_t>(w), static_cast<std::int16_t>(h)));
 }
 
-int BrightnessContrast(const CScriptCommand& c, const Source& s, ProgressWindow progress, DibHandle* out) {
+int BrightnessContrast(const Call& k) {
+  const CScriptCommand& c = k.c;
   if (c.Int1 == 0) {
-    return Code(ToneCurveDIB(progress, s.dib, out, c.Int2, ToneCurveKind::Contrast));
+    return Code(ToneCurveDIB(k.progress, k.s.dib, k.out, c.Int2, ToneCurveKind::Contrast));
   }
   DibHandle first;
-  const OpResult r = ToneCurveDIB(progress, s.dib, &first, c.Int1, ToneCurveKind::Brightness);
+  const OpResult r = ToneCurveDIB(k.progress, k.s.dib, &first, c.Int1, ToneCurveKind::Brightness);
   if (Code(r) != 0 || c.Int2 == 0) {
-    return Finish(r, first, out);
+    return Finish(r, first, k.out);
   }
-  return Code(ToneCurveDIB(progress, first.get(), out, c.Int2, ToneCurveKind::Contrast));
+  return Code(ToneCurveDIB(k.progress, first.get(), k.out, c.Int2, ToneCurveKind::Contrast));
 }
 
-int Rotate(const CScriptCommand& c, const Source& s, ProgressWindow progress, DibHandle* out) {
+int Rotate(const Call& k) {
+  const Source& s = k.s;
   int angle = 0;
-  switch (c.Int2) {
+  switch (k.c.Int2) {
     case 0: angle = 90; break;
     case 1: angle = 180; break;
     case 2: angle = 270; break;
-    case 3: angle = c.Int1; break;
+    case 3: angle = k.c.Int1; break;
     default: return Code(kInvalidArgument);
   }
   if (!s.trueColorOrGrey && angle != 90 && angle != 180 && angle != 270) {
     return kErrNeedsTrueColor;
   }
-  const int clockwise = c.Int3 == 0 ? 1 : 0;
+  const int clockwise = k.c.Int3 == 0 ? 1 : 0;
   const int first = s.trueColorOrGrey ? s.red : s.nearest;
-  return Code(RotateDIB(progress, s.dib, out, angle, clockwise, first, s.green, s.blue));
+  return Code(RotateDIB(k.progress, s.dib, k.out, angle, clockwise, first, s.green, s.blue));
 }
 
-int Borders(const Source& s, int top, int bottom, int right, int left, ProgressWindow progress,
-            DibHandle* out) {
+int AddBorders(const Call& k, int top, int bottom, int right, int left) {
+  const Source& s = k.s;
   if (s.bits == 24) {
-    return Code(AddBordersDIB(progress, s.dib, out, top, bottom, right, left, s.red, s.green, s.blue));
+    return Code(AddBordersDIB(k.progress, s.dib, k.out, top, bottom, right, left, s.red, s.green, s.blue));
   }
-  return Code(AddBordersDIB(progress, s.dib, out, top, bottom, right, left, s.nearest, 0, 0));
+  return Code(AddBordersDIB(k.progress, s.dib, k.out, top, bottom, right, left, s.nearest, 0, 0));
 }
 
-int Canvas(const CScriptCommand& c, const Source& s, ProgressWindow progress, DibHandle* out) {
+int Borders(const Call& k) { return AddBorders(k, k.c.Int3, k.c.Int4, k.c.Int2, k.c.Int1); }
+
+int Canvas(const Call& k) {
   CanvasBorders b;
-  if (!CanvasBordersFor(s.width, s.height, c.Int2, c.Int3, c.Int1 == 1, &b)) {
+  if (!CanvasBordersFor(k.s.width, k.s.height, k.c.Int2, k.c.Int3, k.c.Int1 == 1, &b)) {
     return kErrCanvasTooSmall;
   }
-  return Borders(s, b.top, b.bottom, b.right, b.left, progress, out);
+  return AddBorders(k, b.top, b.bottom, b.right, b.left);
 }
 
-int Greyscale(const Source& s, ProgressWindow progress, DibHandle* out) {
+int Greyscale(const Call& k) {
+  const Source& s = k.s;
   if (s.bits >= 8) {
-    return Code(GreyscaleDIB(progress, s.dib, out));
+    return Code(GreyscaleDIB(k.progress, s.dib, k.out));
   }
   DibHandle raised;
-  const OpResult r = IncreaseDIBDepth(progress, s.dib, &raised, 8);
+  const OpResult r = IncreaseDIBDepth(k.progress, s.dib, &raised, 8);
   if (Code(r) != 0) {
     return Code(r);
   }
-  return Code(GreyscaleDIB(progress, raised.get(), out));
+  return Code(GreyscaleDIB(k.progress, raised.get(), k.out));
 }
 
-int ApplyPaletteFile(const CScriptCommand& c, const Source& s, ProgressWindow progress, DibHandle* out) {
+int ApplyPaletteFile(const Call& k) {
+  const CScriptCommand& c = k.c;
+  const Source& s = k.s;
   if (s.bits == 1) {
     return kErrTwoColorPalette;
   }
@@ -132,7 +155,7 @@ int ApplyPaletteFile(const CScriptCommand& c, const Source& s, ProgressWindow pr
   const Dib* from = s.dib;
   DibHandle raised;
   if (s.bits == 4 && count == 256) {
-    r = IncreaseDIBDepth(progress, s.dib, &raised, 8);
+    r = IncreaseDIBDepth(k.progress, s.dib, &raised, 8);
     if (Code(r) != 0) {
       return Code(r);
     }
@@ -141,61 +164,65 @@ int ApplyPaletteFile(const CScriptCommand& c, const Source& s, ProgressWindow pr
   switch (c.Int1) {
     case 0:
     case 1:
-      return Code(MapDIBToPalette(progress, from, out, count == 16 ? 4 : 8, palette.data(),
+      return Code(MapDIBToPalette(k.progress, from, k.out, count == 16 ? 4 : 8, palette.data(),
                                   c.Int1 == 0 ? 0 : 2, false, count));
     case 2:
-      return Code(MaintainIndexesDIB(from, out, count, palette.data()));
+      return Code(MaintainIndexesDIB(from, k.out, count, palette.data()));
     default:
       return Code(kInvalidArgument);
   }
 }
 
-int FullyOptimized(const CScriptCommand& c, const Source& s, ProgressWindow progress, const RgbQuad* palette,
-                   int paletteCount, DibHandle* out) {
-  if (palette == nullptr) {
+int FullyOptimized(const Call& k) {
+  if (k.palette == nullptr) {
     return Code(kInvalidArgument);
   }
+  const Source& s = k.s;
   const Dib* from = s.dib;
   DibHandle raised;
   if (s.bits < 24) {
-    const OpResult r = IncreaseDIBDepth(progress, s.dib, &raised, 24);
+    const OpResult r = IncreaseDIBDepth(k.progress, s.dib, &raised, 24);
     if (Code(r) != 0) {
       return Code(r);
     }
     from = raised.get();
   }
-  const int usable = paletteCount + (c.Int2 == 1 ? kWindowsColorCount : 0);
-  const bool diffuse = c.Int3 == 1;
-  return Code(MapDIBToPalette(nullptr, from, out, 8, palette, diffuse ? 2 : 0, diffuse && c.Int4 != 0, usable));
+  const int usable = k.paletteCount + (k.c.Int2 == 1 ? kWindowsColorCount : 0);
+  const bool diffuse = k.c.Int3 == 1;
+  return Code(MapDIBToPalette(nullptr, from, k.out, 8, k.palette, diffuse ? 2 : 0, diffuse && k.c.Int4 != 0, usable));
 }
 
-int TwoColors(const CScriptCommand& c, const Source& s, ProgressWindow progress, DibHandle* out) {
-  if (s.bits <= 2) {
+int TwoColors(const Call& k) {
+  const CScriptCommand& c = k.c;
+  if (k.s.bits <= 2) {
     return 0;
   }
   const bool weighted = c.Int2 == 0;
   switch (c.Int3) {
-    case 0: return Code(ReduceTo2Colors(progress, s.dib, out, 0, c.Int1, weighted));
-    case 1: return Code(OrderedDither2(progress, s.dib, out, c.Int1));
-    case 2: return Code(ReduceTo2Colors(progress, s.dib, out, c.Int4 + 1, c.Int1, weighted));
+    case 0: return Code(ReduceTo2Colors(k.progress, k.s.dib, k.out, 0, c.Int1, weighted));
+    case 1: return Code(OrderedDither2(k.progress, k.s.dib, k.out, c.Int1));
+    case 2: return Code(ReduceTo2Colors(k.progress, k.s.dib, k.out, c.Int4 + 1, c.Int1, weighted));
     default: return Code(kInvalidArgument);
   }
 }
 
-// 521 (targetBits 4) and 522 (targetBits 8): raise smaller images, reduce larger ones
-// with an optimised or the standard palette.
-int ReduceColors(const CScriptCommand& c, const Source& s, int targetBits, ProgressWindow progress,
-                 DibHandle* out) {
+// 521 (target depth 4) and 522 (8): raise smaller images, reduce larger ones with an
+// optimised or the standard palette.
+int ReduceColors(const Call& k) {
+  const CScriptCommand& c = k.c;
+  const Source& s = k.s;
+  const int targetBits = k.args.a;
   if (s.bits == targetBits) {
     return 0;
   }
   if (s.bits < targetBits) {
-    return Code(IncreaseDIBDepth(progress, s.dib, out, targetBits));
+    return Code(IncreaseDIBDepth(k.progress, s.dib, k.out, targetBits));
   }
   const int method = c.Int2;
   const int bleed = targetBits == 4 ? c.Int3 : c.Int4;
   if (c.Int1 == 2) {
-    return Code(StandardPaletteDIB(progress, s.dib, out, targetBits, method, bleed != 0, ProgramFilePath("PALX.DAT")));
+    return Code(StandardPaletteDIB(k.progress, s.dib, k.out, targetBits, method, bleed != 0,
+                                   ProgramFilePath("PALX.DAT")));
   }
   if (c.Int1 != 0 && c.Int1 != 1) {
     return Code(kInvalidArgument);
@@ -211,104 +238,108 @@ int ReduceColors(const CScriptCommand& c, const Source& s, int targetBits, Progr
   int count = 0;
   OpResult r = GatherImagePalette(s.dib, c.Int1, targetBits == 4 ? 16 : 256, windows, palette.data(), &count);
   if (Code(r) == 0) {
-    r = MapDIBToPalette(progress, s.dib, out, targetBits, palette.data(), method, bleed != 0, count);
+    r = MapDIBToPalette(k.progress, s.dib, k.out, targetBits, palette.data(), method, bleed != 0, count);
   }
   FreeNearestCache();
   return Code(r);
 }
 
-int Warp(const Source& s, int horizontal, int vertical, ProgressWindow progress, DibHandle* out) {
-  return Code(WarpDIB(progress, s.dib, out, horizontal, vertical));
+int Perspective(const Call& k) {
+  const auto axis = k.args.a == 0 ? PerspectiveAxis::kHorizontal : PerspectiveAxis::kVertical;
+  return Code(PerspectiveDIB(k.progress, k.s.dib, k.out, axis, k.c.Int1 > 0 ? 1 : 0, std::abs(k.c.Int1), k.s.red,
+                             k.s.green, k.s.blue));
 }
 
-int ConvolveKernel(int code) {
-  switch (code) {
-    case 531: return kKernelEdgeEnhance;
-    case 532: return kKernelEdgeEnhanceMore;
-    case 533: return kKernelFindEdges;
-    case 534: return kKernelFindHorizontalEdges;
-    case 535: return kKernelFindVerticalEdges;
-    case 536: return kKernelTraceContour;
-    case 537: return kKernelBlur;
-    case 538: return kKernelBlurMore;
-    case 539: return kKernelSoften;
-    case 540: return kKernelSoftenMore;
-    case 541: return kKernelSharpen;
-    case 542: return kKernelSharpenMore;
-    case 553: return kKernelEmboss;
-    default: return -1;
+int Warp(const Call& k) {
+  const int effect = k.c.Int1;
+  return Code(WarpDIB(k.progress, k.s.dib, k.out, 100 + k.args.a * effect, 100 + k.args.b * effect));
+}
+
+// Each operation bound to the function that runs it.
+constexpr std::array<Runner, static_cast<std::size_t>(Operation::kCount)> kRunners = [] {
+  std::array<Runner, static_cast<std::size_t>(Operation::kCount)> runners{};
+  const auto bind = [&runners](Operation op, Runner run) { runners[static_cast<std::size_t>(op)] = run; };
+  using enum Operation;
+  bind(kResize, Resize);
+  bind(kBrightnessContrast, BrightnessContrast);
+  bind(kAdjustRGB, [](const Call& k) {
+    return Code(AdjustRGBDIB(k.progress, k.s.dib, k.out, k.c.Int1, k.c.Int2, k.c.Int3));
+  });
+  bind(kAdjustHSL, [](const Call& k) {
+    return Code(AdjustHSLDIB(k.progress, k.s.dib, k.out, k.c.Int1, k.c.Int2, k.c.Int3));
+  });
+  bind(kHighlightMidtoneShadow, [](const Call& k) {
+    return Code(HighlightMidtoneShadowDIB(k.progress, k.s.dib, k.out, k.c.Int1, k.c.Int2, k.c.Int3));
+  });
+  bind(kFlip, [](const Call& k) { return Code(FlipDIB(k.progress, k.s.dib, k.out)); });
+  bind(kMirror, [](const Call& k) { return Code(MirrorDIB(k.progress, k.s.dib, k.out)); });
+  bind(kRotate, Rotate);
+  bind(kBorders, Borders);
+  bind(kCanvas, Canvas);
+  bind(kGamma, [](const Call& k) { return Code(GammaDIB(k.progress, k.s.dib, k.out, k.c.Real1)); });
+  bind(kGreyscale, Greyscale);
+  bind(kEqualize, [](const Call& k) { return Code(EqualizeDIB(k.progress, k.s.dib, k.out)); });
+  bind(kStretchHistogram, [](const Call& k) { return Code(StretchHistogramDIB(k.progress, k.s.dib, k.out)); });
+  bind(kInvert, [](const Call& k) { return Code(InvertDIB(k.progress, k.s.dib, k.out)); });
+  bind(kPosterize, [](const Call& k) { return Code(PosterizeDIB(k.progress, k.s.dib, k.out, k.c.Int1)); });
+  bind(kSolarize, [](const Call& k) {
+    return Code(ToneCurveDIB(k.progress, k.s.dib, k.out, k.c.Int1, ToneCurveKind::Solarize));
+  });
+  bind(kApplyPaletteFile, ApplyPaletteFile);
+  bind(kFullyOptimized, FullyOptimized);
+  bind(kTwoColors, TwoColors);
+  bind(kReduceColors, ReduceColors);
+  bind(kTrueColor, [](const Call& k) {
+    return k.s.bits == 24 ? 0 : Code(IncreaseDIBDepth(k.progress, k.s.dib, k.out, 24));
+  });
+  bind(kColorize, [](const Call& k) { return Code(ColorizeDIB(k.progress, k.s.dib, k.out, k.c.Int1, k.c.Int2)); });
+  bind(kPerspective, Perspective);
+  bind(kWarp, Warp);
+  bind(kConvolve, [](const Call& k) { return Code(ConvolveDIB(k.progress, k.s.dib, k.out, k.s.bits, k.args.a)); });
+  bind(kUnsharpen, [](const Call& k) { return Code(UnsharpenDIB(k.progress, k.s.dib, k.out, k.c.Int1, k.c.Int2)); });
+  bind(kNothing, [](const Call&) { return 0; });
+  bind(kCircle, [](const Call& k) {
+    return Code(CircleDIB(k.progress, k.s.dib, k.out, k.s.red, k.s.green, k.s.blue));
+  });
+  bind(kPentagon, [](const Call& k) {
+    return Code(PentagonDIB(k.progress, k.s.dib, k.out, k.s.red, k.s.green, k.s.blue));
+  });
+  bind(kWind, [](const Call& k) { return Code(WindDIB(k.progress, k.s.dib, k.out, k.c.Int2, 1 - k.c.Int1)); });
+  bind(kMotionBlur, [](const Call& k) {
+    return Code(MotionBlurDIB(k.progress, k.s.dib, k.out, k.c.Int2, static_cast<std::int16_t>(k.c.Int1)));
+  });
+  bind(kSkew, [](const Call& k) {
+    return Code(SkewDIB(k.progress, k.s.dib, k.out, k.c.Int1, k.c.Int2, k.s.red, k.s.green, k.s.blue));
+  });
+  bind(kAddNoise, [](const Call& k) { return Code(AddNoiseDIB(k.progress, k.s.dib, k.out, k.c.Int1, k.c.Int2)); });
+  bind(kDespeckle, [](const Call& k) { return Code(DespeckleDIB(k.progress, k.s.dib, k.out)); });
+  bind(kRankFilter, [](const Call& k) { return Code(RankFilterDIB(k.progress, k.s.dib, k.out, k.args.a)); });
+  bind(kMosaic, [](const Call& k) {
+    return Code(MosaicDIB(k.progress, k.s.dib, k.out, static_cast<std::int16_t>(k.c.Int1),
+                          static_cast<std::int16_t>(k.c.Int2)));
+  });
+  return runners;
+}();
+
+constexpr bool EveryOperationBound() {
+  for (Runner r : kRunners) {
+    if (r == nullptr) return false;
   }
+  return true;
 }
-
-// Commands that refuse anything but 24-bit and 8-bit greyscale images before running.
-bool NeedsTrueColor(int code) {
-  return (code >= 525 && code <= 543) || code == 545 || code == 546 || code == 547 || code == 548 ||
-         code == 549 || code == 551 || code == 552 || code == 553 || code == 554 || code == 555;
-}
+static_assert(EveryOperationBound());
 
 int Run(const CScriptCommand& c, const Source& s, ProgressWindow progress, const RgbQuad* palette,
         int paletteCount, DibHandle* out) {
-  if (!IsCommandCode(c.Code)) {
+  const CommandInfo* info = FindCommand(c.Code);
+  if (!info) {
     return kErrNotImplemented;
   }
-  if (NeedsTrueColor(c.Code) && !s.trueColorOrGrey) {
+  if (info->trueColor == TrueColor::kRequired && !s.trueColorOrGrey) {
     return kErrNeedsTrueColor;
   }
-  const Dib* src = s.dib;
-  switch (c.Code) {
-    case 501: return Resize(c, s, progress, out);
-    case 502: return BrightnessContrast(c, s, progress, out);
-    case 503: return Code(AdjustRGBDIB(progress, src, out, c.Int1, c.Int2, c.Int3));
-    case 504: return Code(AdjustHSLDIB(progress, src, out, c.Int1, c.Int2, c.Int3));
-    case 505: return Code(HighlightMidtoneShadowDIB(progress, src, out, c.Int1, c.Int2, c.Int3));
-    case 506: return Code(FlipDIB(progress, src, out));
-    case 507: return Code(MirrorDIB(progress, src, out));
-    case 508: return Rotate(c, s, progress, out);
-    case 509: return Borders(s, c.Int3, c.Int4, c.Int2, c.Int1, progress, out);
-    case 510: return Canvas(c, s, progress, out);
-    case 511: return Code(GammaDIB(progress, src, out, c.Real1));
-    case 512: return Greyscale(s, progress, out);
-    case 513: return Code(EqualizeDIB(progress, src, out));
-    case 514: return Code(StretchHistogramDIB(progress, src, out));
-    case 515: return Code(InvertDIB(progress, src, out));
-    case 516: return Code(PosterizeDIB(progress, src, out, c.Int1));
-    case 517: return Code(ToneCurveDIB(progress, src, out, c.Int1, ToneCurveKind::Solarize));
-    case 518: return ApplyPaletteFile(c, s, progress, out);
-    case 519: return FullyOptimized(c, s, progress, palette, paletteCount, out);
-    case 520: return TwoColors(c, s, progress, out);
-    case 521: return ReduceColors(c, s, 4, progress, out);
-    case 522: return ReduceColors(c, s, 8, progress, out);
-    case 523: return s.bits == 24 ? 0 : Code(IncreaseDIBDepth(progress, src, out, 24));
-    case 524: return Code(ColorizeDIB(progress, src, out, c.Int1, c.Int2));
-    case 525:
-    case 526: {
-      const auto axis = c.Code == 525 ? PerspectiveAxis::kHorizontal : PerspectiveAxis::kVertical;
-      return Code(PerspectiveDIB(progress, src, out, axis, c.Int1 > 0 ? 1 : 0, std::abs(c.Int1), s.red, s.green,
-                                 s.blue));
-    }
-    case 527: return Warp(s, 100, 100 - c.Int1, progress, out);
-    case 528: return Warp(s, 100 - c.Int1, 100, progress, out);
-    case 529: return Warp(s, 100 + c.Int1, 100 + c.Int1, progress, out);
-    case 530: return Warp(s, 100 - c.Int1, 100 - c.Int1, progress, out);
-    case 543: return Code(UnsharpenDIB(progress, src, out, c.Int1, c.Int2));
-    case 544: return 0;
-    case 545: return Code(CircleDIB(progress, src, out, s.red, s.green, s.blue));
-    case 546: return Code(PentagonDIB(progress, src, out, s.red, s.green, s.blue));
-    case 547: return Code(WindDIB(progress, src, out, c.Int2, 1 - c.Int1));
-    case 548: return Code(MotionBlurDIB(progress, src, out, c.Int2, static_cast<std::int16_t>(c.Int1)));
-    case 549: return Code(SkewDIB(progress, src, out, c.Int1, c.Int2, s.red, s.green, s.blue));
-    case 550: return Code(AddNoiseDIB(progress, src, out, c.Int1, c.Int2));
-    case 551: return Code(DespeckleDIB(progress, src, out));
-    case 552: return Code(RankFilterDIB(progress, src, out, kRankDilate));
-    case 554: return Code(RankFilterDIB(progress, src, out, kRankErode));
-    case 555: return Code(RankFilterDIB(progress, src, out, kRankMedian));
-    case 556:
-      return Code(MosaicDIB(progress, src, out, static_cast<std::int16_t>(c.Int1), static_cast<std::int16_t>(c.Int2)));
-    default: {
-      const int kernel = ConvolveKernel(c.Code);
-      return kernel < 0 ? kErrNotImplemented : Code(ConvolveDIB(progress, src, out, s.bits, kernel));
-    }
-  }
+  const Call call{c, s, progress, palette, paletteCount, info->args, out};
+  return kRunners[static_cast<std::size_t>(info->operation)](call);
 }
 
 }  // namespace
@@ -337,10 +368,9 @@ bool CanvasBordersFor(int width, int height, int canvasWidth, int canvasHeight, 
 }
 
 bool ResizeTarget(const CScriptCommand& c, int width, int height, int* targetWidth, int* targetHeight) {
-  static constexpr int kPresets[5][2] = {{320, 200}, {640, 350}, {640, 480}, {800, 600}, {1024, 768}};
-  if (c.Int1 >= 0 && c.Int1 <= 4) {
-    *targetWidth = kPresets[c.Int1][0];
-    *targetHeight = kPresets[c.Int1][1];
+  if (c.Int1 >= 0 && c.Int1 < static_cast<int>(kResizePresets.size())) {
+    *targetWidth = kResizePresets[static_cast<std::size_t>(c.Int1)].width;
+    *targetHeight = kResizePresets[static_cast<std::size_t>(c.Int1)].height;
     return true;
   }
   // Products in 64 bits: the stored sizes are 32-bit and the image sides up to 32767.

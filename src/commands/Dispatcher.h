@@ -14,6 +14,7 @@
 //   image), or the low 16 bits of a failed operation's result. *result is then null.
 // The source is never changed or freed; temporary images are freed on every path.
 
+#include <array>
 #include <cstdint>
 
 #include "imaging/Dib.h"
@@ -45,6 +46,14 @@ struct CanvasBorders {
 };
 bool CanvasBordersFor(int width, int height, int canvasWidth, int canvasHeight, bool centre,
                       CanvasBorders* borders);
+
+// The fixed sizes of the size choices 0..4 of command 501.
+struct ResizePreset {
+  int width;
+  int height;
+};
+inline constexpr std::array<ResizePreset, 5> kResizePresets = {
+    {{320, 200}, {640, 350}, {640, 480}, {800, 600}, {1024, 768}}};
 
 // The target size of command 501 for a source of width x height, or false for a size
 // choice outside 0..7.

@@ -1,8 +1,8 @@
 #pragma once
 
 // The defaults a parameter dialog shows for fields that hold the unset marker. Only the
-// fields a command's dialog covers have defaults; every other field keeps what it holds.
-// The dispatcher never applies them: a command executed unedited runs with its stored
+// fields a command's dialog covers have defaults (the field specs of its catalogue row);
+// every other field keeps what it holds. The dispatcher never applies them: a command executed unedited runs with its stored
 // values, the marker included.
 
 #include "script/Script.h"
@@ -12,8 +12,5 @@ namespace km {
 // `command` with each covered field that holds the marker replaced by its default
 // (ParamOrDefault / RealOrDefault), as the command's dialog shows it on opening.
 CScriptCommand WithDialogDefaults(const CScriptCommand& command);
-
-// The default of gamma correction (511, Real1).
-inline constexpr float kGammaDefault = 1.2f;
 
 }  // namespace km

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "StringTable.h"
+#include "script/CommandCatalogue.h"
 
 namespace km {
 
@@ -94,23 +95,6 @@ int CScript::IndexOf(const CScriptCommand* command) const {
 
 namespace {
 
-// Commands whose editing opens a parameter dialog (the file chooser of 518 and the
-// colour chooser of 545 and 546 count as dialogs).
-constexpr bool kHasDialog[kCommandCount] = {
-    true,  true,  true,  true,  true,   // 501..505
-    false, false, true,  true,  true,   // 506..510
-    true,  false, false, false, false,  // 511..515
-    true,  true,  true,  true,  true,   // 516..520
-    true,  true,  false, true,  true,   // 521..525
-    true,  true,  true,  true,  true,   // 526..530
-    false, false, false, false, false,  // 531..535
-    false, false, false, false, false,  // 536..540
-    false, false, true,  true,  true,   // 541..545
-    true,  true,  true,  true,  true,   // 546..550
-    false, false, false, false, false,  // 551..555
-    true,                               // 556
-};
-
 bool LessNoCase(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
     return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
@@ -122,7 +106,8 @@ bool LessNoCase(const std::string& a, const std::string& b) {
 std::string CommandName(int code) { return IsCommandCode(code) ? LoadString(code) : std::string(); }
 
 bool HasParameterDialog(int code) {
-  return IsCommandCode(code) && kHasDialog[code - kFirstCommandCode];
+  const CommandInfo* info = FindCommand(code);
+  return info && info->hasDialog();
 }
 
 const std::vector<int>& CatalogueDisplayOrder() {
