@@ -31,7 +31,6 @@ int RunEditorProgram(int argc, char** argv) {
   // Settings live in ~/.config/Tavo/Tavo Kilnmark.ini.
   QCoreApplication::setOrganizationName(QString::fromLatin1(settings::kOrganisation));
   QCoreApplication::setApplicationName(QString::fromLatin1(settings::kApplication));
-  QGuiApplication::setApplicationDisplayName(QString::fromStdString(LoadString(57344)));
   QGuiApplication::setDesktopFileName(QStringLiteral("kilnmark"));
   SettingsProfile profile;
 

@@ -116,21 +116,47 @@ QAction* MenuAction(QMenu* menu, int textId, int helpId, const char* objectName)
   return action;
 }
 
-// Toolbar pictures: the desktop theme's, else a plain drawn letter so a machine without
-// an icon theme still shows every button.
-QIcon ToolIcon(const char* themeName, QStyle::StandardPixmap standard, const QString& letter, QStyle* style) {
+// Toolbar pictures: the desktop theme's, else a standard picture of the style, else a
+// small drawing, so a machine without an icon theme still shows every button.
+enum class Drawn { None, Cut, Copy, Paste };
+
+QIcon DrawnIcon(Drawn what) {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(40, 40, 40), 1.2));
+  switch (what) {
+    case Drawn::Cut:
+      p.drawLine(QPointF(4, 1), QPointF(11, 10));
+      p.drawLine(QPointF(12, 1), QPointF(5, 10));
+      p.setBrush(QColor(200, 40, 40));
+      p.drawEllipse(QPointF(4.5, 12.5), 2.5, 2.5);
+      p.drawEllipse(QPointF(11.5, 12.5), 2.5, 2.5);
+      break;
+    case Drawn::Copy:
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(1.5, 1.5, 8, 10));
+      p.drawRect(QRectF(6.5, 4.5, 8, 10));
+      break;
+    case Drawn::Paste:
+      p.setBrush(QColor(190, 150, 90));
+      p.drawRect(QRectF(2.5, 2.5, 11, 13));
+      p.setBrush(QColor(120, 120, 120));
+      p.drawRect(QRectF(5.5, 0.5, 5, 3));
+      p.setBrush(Qt::white);
+      p.drawRect(QRectF(5.5, 6.5, 7, 8));
+      break;
+    case Drawn::None: break;
+  }
+  return QIcon(pixmap);
+}
+
+QIcon ToolIcon(const char* themeName, QStyle::StandardPixmap standard, Drawn drawn, QStyle* style) {
   QIcon icon = QIcon::fromTheme(QString::fromLatin1(themeName));
   if (!icon.isNull()) return icon;
-  if (standard != QStyle::SP_CustomBase) return style->standardIcon(standard);
-  QPixmap pixmap(16, 15);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
-  QFont font = painter.font();
-  font.setPixelSize(12);
-  font.setBold(true);
-  painter.setFont(font);
-  painter.drawText(pixmap.rect(), Qt::AlignCenter, letter);
-  return QIcon(pixmap);
+  if (drawn != Drawn::None) return DrawnIcon(drawn);
+  return style->standardIcon(standard);
 }
 
 }  // namespace
@@ -153,6 +179,7 @@ EditorWindow::EditorWindow(Profile& profile, MessageService& messages, QWidget* 
   updateTitle();
   updateRecentMenu();
   updateParameters();
+  resize(sizeHint().expandedTo(QSize(860, 0)));
 }
 
 EditorWindow::~EditorWindow() {
@@ -185,6 +212,7 @@ void EditorWindow::buildForm() {
   auto* commandsBox = new QVBoxLayout(commandsGroup);
   commandList_ = new QListWidget;
   commandList_->setObjectName(QStringLiteral("commandList"));
+  commandList_->setMinimumHeight(14 * commandList_->fontMetrics().height());
   setHelpTexts(commandList_, kHelpCommandList);
   commandsBox->addWidget(commandList_);
   auto* addButton = makeButton(kAddButton, kHelpAddButton, "addButton");
@@ -314,13 +342,13 @@ void EditorWindow::buildToolBar() {
   bar->setMovable(false);
   bar->setIconSize(QSize(16, 16));
   QStyle* s = style();
-  newAction_->setIcon(ToolIcon("document-new", QStyle::SP_FileIcon, QString(), s));
-  openAction_->setIcon(ToolIcon("document-open", QStyle::SP_DialogOpenButton, QString(), s));
-  saveAction_->setIcon(ToolIcon("document-save", QStyle::SP_DialogSaveButton, QString(), s));
-  cutAction_->setIcon(ToolIcon("edit-cut", QStyle::SP_CustomBase, QStringLiteral("X"), s));
-  copyAction_->setIcon(ToolIcon("edit-copy", QStyle::SP_CustomBase, QStringLiteral("C"), s));
-  pasteAction_->setIcon(ToolIcon("edit-paste", QStyle::SP_CustomBase, QStringLiteral("V"), s));
-  helpAction_->setIcon(ToolIcon("help-contents", QStyle::SP_DialogHelpButton, QString(), s));
+  newAction_->setIcon(ToolIcon("document-new", QStyle::SP_FileIcon, Drawn::None, s));
+  openAction_->setIcon(ToolIcon("document-open", QStyle::SP_DialogOpenButton, Drawn::None, s));
+  saveAction_->setIcon(ToolIcon("document-save", QStyle::SP_DialogSaveButton, Drawn::None, s));
+  cutAction_->setIcon(ToolIcon("edit-cut", QStyle::SP_CustomBase, Drawn::Cut, s));
+  copyAction_->setIcon(ToolIcon("edit-copy", QStyle::SP_CustomBase, Drawn::Copy, s));
+  pasteAction_->setIcon(ToolIcon("edit-paste", QStyle::SP_CustomBase, Drawn::Paste, s));
+  helpAction_->setIcon(ToolIcon("help-contents", QStyle::SP_DialogHelpButton, Drawn::None, s));
   bar->addAction(newAction_);
   bar->addAction(openAction_);
   bar->addAction(saveAction_);
