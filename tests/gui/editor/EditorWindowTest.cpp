@@ -325,6 +325,17 @@ private slots:
     QVERIFY(WaitIdle(*editor_));
   }
 
+  void recentListKeepsFourNewestFirst() {
+    gui::RecentScripts recent(*profile_, 4);
+    for (const char* p : {"/s/1.rsq", "/s/2.rsq", "/s/3.rsq", "/s/4.rsq", "/s/5.rsq", "/s/3.rsq"}) recent.add(p);
+    QCOMPARE(recent.entries(), (std::vector<std::string>{"/s/3.rsq", "/s/5.rsq", "/s/4.rsq", "/s/2.rsq"}));
+    recent.remove(1);
+    // Read back from the settings by a new list, as at the next start.
+    gui::RecentScripts again(*profile_, 4);
+    QCOMPARE(again.entries(), (std::vector<std::string>{"/s/3.rsq", "/s/4.rsq", "/s/2.rsq"}));
+    QCOMPARE(profile_->getString("Recent File List", "File4", "x"), std::string());
+  }
+
   void closeAsksAndCancelKeepsTheWindow() {
     AddFromCatalogue(*editor_, kBlur);
     messages_->answers.push_back(MessageAnswer::Cancel);
