@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config ccache
-  qt6-base-dev xvfb xauth x11-apps fonts-dejavu-core
+  qt6-base-dev xvfb xauth x11-apps fonts-dejavu-core twm xfonts-base
   libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev
   libgtest-dev libbenchmark-dev
   imagemagick graphicsmagick netpbm ghostscript

@@ -1,0 +1,160 @@
+#include "gui/editor/PreviewImage.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include <QFile>
+
+#include "common/ProgramFile.h"
+#include "fileio/FileTypeTable.h"
+#include "fileio/ReadImage.h"
+#include "imaging/geometry/Geometry.h"
+#include "imaging/palette/Palette.h"
+#include "StringTable.h"
+
+// The built-in picture lives in the editor library's resources (editor.qrc), which a
+// static library must register by name before first use.
+static void InitEditorResources() { Q_INIT_RESOURCE(editor); }
+
+namespace km::gui {
+namespace {
+
+constexpr std::size_t kBmpFileHeaderSize = 14;
+constexpr int kInternalPreviewText = 2731;  // "Internal Preview"
+
+}  // namespace
+
+PreviewSize FitPreview(int w, int h, int fw, int fh) {
+  PreviewSize n{w, h};
+  if (w > 0 && fw < w) {
+    n.height = static_cast<int>(static_cast<long long>(fw) * h / w);
+    n.width = fw;
+  }
+  if (n.height > 0 && fh < n.height) {
+    n.width = static_cast<int>(static_cast<long long>(fh) * n.width / n.height);
+    n.height = fh;
+  }
+  n.width = std::max(n.width, 1);
+  n.height = std::max(n.height, 1);
+  return n;
+}
+
+bool IsInternalPreview(const std::string& path) {
+  return path.empty() ||
+         QString::fromStdString(path).compare(QString::fromStdString(LoadString(kInternalPreviewText)),
+                                              Qt::CaseInsensitive) == 0;
+}
+
+DibHandle BuiltInPreview() {
+  InitEditorResources();
+  QFile file(QStringLiteral(":/kilnmark/Preview.bmp"));
+  if (!file.open(QIODevice::ReadOnly)) {
+    return nullptr;
+  }
+  const QByteArray bytes = file.readAll();
+  if (static_cast<std::size_t>(bytes.size()) <= kBmpFileHeaderSize) {
+    return nullptr;
+  }
+  std::vector<std::uint8_t> packed(static_cast<std::size_t>(bytes.size()) - kBmpFileHeaderSize);
+  std::memcpy(packed.data(), bytes.constData() + kBmpFileHeaderSize, packed.size());
+  DibHandle dib;
+  if (Dib::FromBytes(std::move(packed), &dib) != 0) {
+    return nullptr;
+  }
+  return dib;
+}
+
+DibHandle LoadPreviewImage(const std::string& path, const Profile& format) {
+  if (!IsInternalPreview(path)) {
+    const FileTypeTable types;
+    DibHandle image;
+    ImageTypeCode type = 0;
+    std::int16_t transparent = -1;
+    if (ReadImageFile(nullptr, types, format, &image, path, -1, &type, &transparent, nullptr) == 0 && image) {
+      return image;
+    }
+  }
+  return BuiltInPreview();
+}
+
+std::unique_ptr<Profile> FormatSettingsSnapshot(const Profile& profile) {
+  auto copy = std::make_unique<MemoryProfile>();
+  for (const char* key : {"WMF_Prompt", "WMF_Width", "WMF_Height", "PCD_LoadSize"}) {
+    const int unset = -0x7fffffff;
+    const int value = profile.getInt("Format", key, unset);
+    if (value != unset) copy->setInt("Format", key, value);
+  }
+  return copy;
+}
+
+QImage BuildDisplayImage(const Dib* working, int fw, int fh, int screenDepth, DibHandle* displayDib) {
+  if (displayDib) displayDib->reset();
+  if (working == nullptr || fw < 1 || fh < 1) {
+    return {};
+  }
+  const int w = working->width();
+  const int h = working->height();
+  const PreviewSize n = FitPreview(w, h, fw, fh);
+  DibHandle copy;
+  OpResult r = 0;
+  if (n.height < h || n.width < w) {
+    r = working->bitCount() == 24 ? ResampleDIB(nullptr, working, &copy, n.width, n.height)
+                                  : ResizeDIB(nullptr, working, &copy, static_cast<std::int16_t>(n.width),
+                                              static_cast<std::int16_t>(n.height));
+  } else {
+    r = CopyDIB(working, &copy);
+  }
+  if (r != 0 || !copy) {
+    return {};
+  }
+  if (screenDepth < 24 && screenDepth < copy->bitCount()) {
+    DibHandle reduced;
+    // The ordered dither needs no lookup file.
+    if (StandardPaletteDIB(nullptr, copy.get(), &reduced, screenDepth, 1, false, std::string()) == 0 && reduced) {
+      copy = std::move(reduced);
+    }
+  }
+  QImage image = DibToQImage(*copy);
+  if (displayDib) *displayDib = std::move(copy);
+  return image;
+}
+
+QImage DibToQImage(const Dib& source) {
+  const Dib* dib = &source;
+  DibHandle widened;
+  if (dib->bitCount() == 4) {
+    if (IncreaseDIBDepth(nullptr, dib, &widened, 8) != 0 || !widened) {
+      return {};
+    }
+    dib = widened.get();
+  }
+  QImage::Format format = QImage::Format_Invalid;
+  switch (dib->bitCount()) {
+    case 1: format = QImage::Format_Mono; break;
+    case 8: format = QImage::Format_Indexed8; break;
+    case 24: format = QImage::Format_BGR888; break;
+    default: return {};
+  }
+  // The DIB's rows run bottom-up; the view below is read upside down and then mirrored
+  // into an image of its own.
+  const QImage view(dib->pixels(), dib->width(), dib->height(), static_cast<qsizetype>(dib->stride()), format);
+  QImage image = view.mirrored(false, true);
+  if (format != QImage::Format_BGR888) {
+    QList<QRgb> table;
+    const int count = dib->colorCount();
+    table.reserve(count);
+    for (int i = 0; i < count; ++i) {
+      const RgbQuad& q = dib->colors()[i];
+      table.append(qRgb(q.rgbRed, q.rgbGreen, q.rgbBlue));
+    }
+    // Indices beyond a short table show black rather than reading past it.
+    const int needed = 1 << dib->bitCount();
+    while (table.size() < needed) table.append(qRgb(0, 0, 0));
+    image.setColorTable(table);
+  }
+  return image;
+}
+
+}  // namespace km::gui
