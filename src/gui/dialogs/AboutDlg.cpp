@@ -10,6 +10,7 @@
 
 #include "gui/dialogs/DialogText.h"
 #include "gui/dialogs/InfoDialogs.h"
+#include "gui/dialogs/ShippedFiles.h"
 #include "script/CommandLine.h"
 
 namespace km::gui {
@@ -33,7 +34,7 @@ CAboutDlg::CAboutDlg(const std::vector<std::string>& systemLines, QWidget* paren
 
   auto* icon = new QLabel(this);
   icon->setObjectName(QStringLiteral("aboutIcon"));
-  icon->setPixmap(QApplication::windowIcon().pixmap(48, 48));
+  icon->setPixmap(ApplicationIcon().pixmap(48, 48));
   auto* title = new QLabel(DialogString(text::kApplicationTitle), this);
   title->setObjectName(QStringLiteral("aboutTitle"));
   QFont bold = title->font();

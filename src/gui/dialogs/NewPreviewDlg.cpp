@@ -68,6 +68,14 @@ CNewPreviewDlg::CNewPreviewDlg(const QString& current, QWidget* parent)
     byDefault->setObjectName(QStringLiteral("defaultButton"));
     byDefault->setAutoDefault(false);
     connect(byDefault, &QPushButton::clicked, this, &CNewPreviewDlg::chooseDefault);
+    // The built-in picture's name names no file, so the dialog would disable OK for it.
+    QPushButton* ok = buttons->button(QDialogButtonBox::Open);
+    auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (ok != nullptr && name != nullptr) {
+      connect(name, &QLineEdit::textChanged, this, [ok](const QString& text) {
+        if (!text.isEmpty() && IsInternalPreview(text)) ok->setEnabled(true);
+      });
+    }
     QPushButton* help = buttons->addButton(DialogString(text::kHelp), QDialogButtonBox::HelpRole);
     help->setObjectName(QStringLiteral("helpButton"));
     help->setAutoDefault(false);
