@@ -1,6 +1,7 @@
-# The program's icon in the hicolor theme layout, drawn at build time into
-# share/icons/hicolor beside the build's programs (where the editor finds it) and
-# installed to <prefix>/share/icons/hicolor; and the desktop entry.
+# Desktop integration: the program's icon in the hicolor theme layout, drawn at build
+# time into share/icons/hicolor beside the build's programs (where the editor finds it)
+# and installed to <prefix>/share/icons/hicolor; the desktop entry; and the MIME type of
+# script files (the editor also registers both for its user at every start).
 if(KILNMARK_BUILD_APP)
   find_package(Qt6 REQUIRED COMPONENTS Gui)
   add_executable(kilnmark_make_icons ${CMAKE_SOURCE_DIR}/tools/MakeIcons.cpp)
@@ -22,4 +23,5 @@ if(KILNMARK_BUILD_APP)
   add_custom_target(kilnmark_icons ALL DEPENDS ${icon_outputs})
   install(DIRECTORY ${KILNMARK_HICOLOR}/ DESTINATION share/icons/hicolor)
   install(FILES ${CMAKE_SOURCE_DIR}/res/kilnmark.desktop DESTINATION share/applications)
+  install(FILES ${CMAKE_SOURCE_DIR}/res/kilnmark-script.xml DESTINATION share/mime/packages)
 endif()
