@@ -161,6 +161,8 @@ bool RegisterScriptFileType(const std::string& program, const std::string& dataH
       "Type=Application\n"
       "Name=" + LoadString(kApplicationTitle) + "\n"
       "Exec=" + DesktopExecLine(program) + "\n"
+      "Icon=kilnmark\n"
+      "Categories=Graphics;RasterGraphics;Qt;\n"
       "MimeType=" + std::string(kScriptMimeType) + ";\n"
       "Terminal=false\n"
       "NoDisplay=false\n";

@@ -46,10 +46,14 @@ TEST_F(Registration, WritesTheThreeFilesForTheRunningProgram) {
   EXPECT_NE(mime.find("<comment>Tavo Kilnmark Script File</comment>"), std::string::npos);
   EXPECT_NE(mime.find("<glob pattern=\"*.rsq\"/>"), std::string::npos);
   EXPECT_NE(mime.find("type=\"application/x-kilnmark-script\""), std::string::npos);
+  // The package installed system-wide is the same text.
+  EXPECT_EQ(ReadText(std::string(KILNMARK_TEST_DATA) + "/../../res/kilnmark-script.xml"), mime);
 
   std::string desktop = ReadText(home_ + "/applications/kilnmark.desktop");
   EXPECT_NE(desktop.find("Exec=\"" + RunningProgramPath() + "\" %f\n"), std::string::npos) << desktop;
   EXPECT_NE(desktop.find("MimeType=application/x-kilnmark-script;"), std::string::npos);
+  // This entry shadows the installed one, so it names the installed icon too.
+  EXPECT_NE(desktop.find("Icon=kilnmark\n"), std::string::npos);
 
   EXPECT_EQ(ReadText(home_ + "/applications/mimeapps.list"),
             "[Default Applications]\napplication/x-kilnmark-script=kilnmark.desktop\n");

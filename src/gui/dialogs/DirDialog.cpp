@@ -7,6 +7,7 @@
 
 #include "gui/dialogs/Choosers.h"
 #include "gui/dialogs/DialogText.h"
+#include "gui/dialogs/FileDialogColumns.h"
 #include "gui/dialogs/HelpTopics.h"
 #include "gui/dialogs/InfoDialogs.h"
 
@@ -56,6 +57,12 @@ CDirDialog::CDirDialog(const QString& initialFolder, int helpTopic, const QStrin
       connect(help, &QPushButton::clicked, this, [helpTopic] { OpenHelpTopic(helpTopic); });
     }
   }
+  // Only folders are listed, so the type row has nothing to offer.
+  for (const char* name : {"fileTypeLabel", "fileTypeCombo"}) {
+    if (auto* w = findChild<QWidget*>(QString::fromLatin1(name))) w->hide();
+  }
+  resize(820, 500);
+  FitFileColumns(this);
   if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
     auto* caption = new QLabel(DialogString(text::kSelectedFolder), this);
     caption->setObjectName(QStringLiteral("selectedFolderLabel"));

@@ -8,6 +8,7 @@
 #include "fileio/FileTypeTable.h"
 #include "gui/dialogs/Choosers.h"
 #include "gui/dialogs/DialogText.h"
+#include "gui/dialogs/FileDialogColumns.h"
 #include "gui/dialogs/HelpTopics.h"
 #include "gui/dialogs/InfoDialogs.h"
 
@@ -54,6 +55,8 @@ CNewPreviewDlg::CNewPreviewDlg(const QString& current, QWidget* parent)
   setFileMode(QFileDialog::ExistingFile);
   setNameFilters(PreviewNameFilters());
   setDefaultSuffix(QStringLiteral("bmp"));
+  resize(820, 500);
+  FitFileColumns(this);
   if (!IsInternalPreview(current)) {
     const QFileInfo info(current);
     setDirectory(info.absolutePath());
@@ -64,10 +67,19 @@ CNewPreviewDlg::CNewPreviewDlg(const QString& current, QWidget* parent)
     if (QPushButton* cancel = buttons->button(QDialogButtonBox::Cancel)) {
       cancel->setObjectName(QStringLiteral("cancelButton"));
     }
-    QPushButton* byDefault = buttons->addButton(DialogString(text::kDefault), QDialogButtonBox::ActionRole);
+    // In the help role the button sits beside "&Help", after OK and Cancel.
+    QPushButton* byDefault = buttons->addButton(DialogString(text::kDefault), QDialogButtonBox::HelpRole);
     byDefault->setObjectName(QStringLiteral("defaultButton"));
     byDefault->setAutoDefault(false);
     connect(byDefault, &QPushButton::clicked, this, &CNewPreviewDlg::chooseDefault);
+    // The built-in picture's name names no file, so the dialog would disable OK for it.
+    QPushButton* ok = buttons->button(QDialogButtonBox::Open);
+    auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (ok != nullptr && name != nullptr) {
+      connect(name, &QLineEdit::textChanged, this, [ok](const QString& text) {
+        if (!text.isEmpty() && IsInternalPreview(text)) ok->setEnabled(true);
+      });
+    }
     QPushButton* help = buttons->addButton(DialogString(text::kHelp), QDialogButtonBox::HelpRole);
     help->setObjectName(QStringLiteral("helpButton"));
     help->setAutoDefault(false);
