@@ -28,7 +28,7 @@ QString ChooseFolder(QWidget* parent, const QString& title, const QString& start
 
 // The preview chooser: a file dialog over every readable type (BMP first) with the
 // "&Default" button. Answers true with *path set to the chosen file, or to
-// "Internal Preview" (kInternalPreview of NewPreviewDlg.h, the value that selects the
+// "Internal Preview" (InternalPreviewName() of NewPreviewDlg.h, the value that selects the
 // built-in picture) when "&Default" was pressed; false on Cancel.
 bool ChoosePreviewFile(QWidget* parent, const QString& current, QString* path);
 

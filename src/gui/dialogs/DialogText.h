@@ -24,6 +24,7 @@ inline constexpr int kIntegerRange = 21111;       // "Please enter an integer be
 inline constexpr int kSelectedFolder = 21200;     // "Selected folder:"
 inline constexpr int kDefault = 21300;            // "&Default"
 inline constexpr int kHelp = 21301;               // "&Help"
+inline constexpr int kInternalPreview = 2731;     // "Internal Preview"
 inline constexpr int kApplicationTitle = 57344;   // "Tavo Kilnmark"
 inline constexpr int kSelect = 1519;              // "&Select"
 inline constexpr int kOpenPreviewImage = 2515;    // "Open Preview Image"

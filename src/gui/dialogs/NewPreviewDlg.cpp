@@ -23,8 +23,10 @@ QString NameFilter(const QString& description, const QString& pattern) {
 
 }  // namespace
 
+QString InternalPreviewName() { return DialogString(text::kInternalPreview); }
+
 bool IsInternalPreview(const QString& path) {
-  return path.isEmpty() || path.compare(QLatin1String(kInternalPreview), Qt::CaseInsensitive) == 0;
+  return path.isEmpty() || path.compare(InternalPreviewName(), Qt::CaseInsensitive) == 0;
 }
 
 QStringList PreviewNameFilters() {
@@ -89,7 +91,7 @@ CNewPreviewDlg::CNewPreviewDlg(const QString& current, QWidget* parent)
 
 QString CNewPreviewDlg::chosenPath() const {
   if (defaultChosen_) {
-    return QLatin1String(kInternalPreview);
+    return InternalPreviewName();
   }
   const QStringList files = selectedFiles();
   return files.isEmpty() ? QString() : files.first();
@@ -97,7 +99,7 @@ QString CNewPreviewDlg::chosenPath() const {
 
 void CNewPreviewDlg::chooseDefault() {
   if (auto* name = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-    name->setText(QLatin1String(kInternalPreview));
+    name->setText(InternalPreviewName());
   }
   defaultChosen_ = true;
   QDialog::accept();

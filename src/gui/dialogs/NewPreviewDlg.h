@@ -10,9 +10,9 @@
 
 namespace km::gui {
 
-// The stored preview path that selects the built-in picture (compared without regard
-// to case; an empty path selects it too).
-inline constexpr char kInternalPreview[] = "Internal Preview";
+// The stored preview path that selects the built-in picture, string 2731 "Internal
+// Preview" (compared without regard to case; an empty path selects it too).
+QString InternalPreviewName();
 bool IsInternalPreview(const QString& path);
 
 // The chooser's name filters: "Preview Bitmap File (*.bmp)", one per readable type of
@@ -25,10 +25,10 @@ class CNewPreviewDlg : public QFileDialog {
 public:
   CNewPreviewDlg(const QString& current, QWidget* parent = nullptr);
 
-  // After OK: the chosen file, or kInternalPreview when "&Default" was pressed.
+  // After OK: the chosen file, or InternalPreviewName() when "&Default" was pressed.
   QString chosenPath() const;
 
-  // "&Default": writes kInternalPreview into the file-name box and presses OK.
+  // "&Default": writes InternalPreviewName() into the file-name box and presses OK.
   void chooseDefault();
 
   void accept() override;
