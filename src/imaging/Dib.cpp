@@ -47,6 +47,10 @@ OpResult Dib::Create(int width, int height, int bits, int clrUsed, DibHandle* ou
   const int entries = TableEntries(bits, static_cast<std::uint32_t>(clrUsed));
   const std::size_t image = Stride(width, bits) * static_cast<std::size_t>(height);
   const std::size_t total = sizeof(BitmapInfoHeader) + 4u * static_cast<std::size_t>(entries) + image;
+  MemoryCharge charge;
+  if (!MemoryCharge::Take(total, &charge)) {
+    return kOutOfMemory;
+  }
   try {
     std::vector<std::uint8_t> bytes(total);
     BitmapInfoHeader h;
@@ -56,7 +60,7 @@ OpResult Dib::Create(int width, int height, int bits, int clrUsed, DibHandle* ou
     h.biSizeImage = static_cast<std::uint32_t>(image);
     h.biClrUsed = static_cast<std::uint32_t>(clrUsed);
     std::memcpy(bytes.data(), &h, sizeof h);
-    out->reset(new Dib(std::move(bytes)));
+    out->reset(new Dib(std::move(bytes), std::move(charge)));
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }
@@ -68,8 +72,12 @@ OpResult Dib::FromBytes(std::vector<std::uint8_t> bytes, DibHandle* out) {
     return kInvalidArgument;
   }
   out->reset();
+  MemoryCharge charge;
+  if (!MemoryCharge::Take(bytes.size(), &charge)) {
+    return kOutOfMemory;
+  }
   try {
-    auto dib = std::unique_ptr<Dib>(new Dib(std::move(bytes)));
+    auto dib = std::unique_ptr<Dib>(new Dib(std::move(bytes), std::move(charge)));
     if (ValidateDib(dib.get()) != kOk) {
       return kInvalidArgument;
     }
@@ -111,6 +119,9 @@ OpResult CopyDIB(const Dib* source, DibHandle* out) {
     return kInvalidArgument;
   }
   out->reset();
+  if (!FitsMemoryCeiling(source->size())) {
+    return kOutOfMemory;
+  }
   try {
     std::vector<std::uint8_t> bytes(source->data(), source->data() + source->size());
     return Dib::FromBytes(std::move(bytes), out);

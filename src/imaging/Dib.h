@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/MemoryCeiling.h"
 #include "imaging/OpResult.h"
 
 namespace km {
@@ -57,10 +58,13 @@ public:
 
   // A new zero-filled image with a 40-byte header. clrUsed is stored in biClrUsed; the
   // table holds clrUsed entries, or 2^bits when clrUsed is 0 and bits <= 8. Answers
-  // 101 for sizes or depths outside the rules above, 102 when memory runs out.
+  // 101 for sizes or depths outside the rules above, 102 when memory runs out or the
+  // block would pass the memory ceiling (imaging/MemoryCeiling.h), checked before
+  // anything is allocated. Every Dib's block is charged to that ceiling.
   static OpResult Create(int width, int height, int bits, int clrUsed, DibHandle* out);
 
-  // Adopts a packed DIB; 101 when it does not pass ValidateDib.
+  // Adopts a packed DIB; 101 when it does not pass ValidateDib, 102 when its block
+  // passes the memory ceiling.
   static OpResult FromBytes(std::vector<std::uint8_t> bytes, DibHandle* out);
 
   BitmapInfoHeader header() const;
@@ -90,8 +94,9 @@ public:
   std::size_t size() const { return bytes_.size(); }
 
 private:
-  explicit Dib(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+  Dib(std::vector<std::uint8_t> bytes, MemoryCharge charge) : bytes_(std::move(bytes)), charge_(std::move(charge)) {}
   std::vector<std::uint8_t> bytes_;
+  MemoryCharge charge_;
 };
 
 // 0 when the image keeps the rules above; 101 for a null pointer or a broken header.
@@ -102,7 +107,8 @@ OpResult ValidateDib(const Dib* dib);
 OpResult PrepareOp(const Dib* source, DibHandle* result);
 
 // Allocates a block of the size of the source and copies every byte.
-// 101 when source or out is missing, 102 when the allocation fails.
+// 101 when source or out is missing, 102 when the allocation fails or would pass the
+// memory ceiling.
 OpResult CopyDIB(const Dib* source, DibHandle* out);
 
 // A colour reduced to 5 bits a channel: red << 10 | green << 5 | blue.
