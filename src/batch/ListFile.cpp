@@ -81,7 +81,7 @@ bool BuildFileList(std::string* listPath, const std::string& pattern, const std:
       searchPattern = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
     }
     if (searchPattern.empty() || searchPattern == "*.*") {
-      searchPattern = "*";  // every file, with or without a dot
+      searchPattern.assign(1, '*');  // every file, with or without a dot
     }
     std::vector<std::string> found;
     std::error_code ec;
