@@ -7,7 +7,6 @@
 
 #include "FuzzEntries.h"
 #include "MemoryFile.h"
-#include "common/Profile.h"
 #include "fileio/FileTypeTable.h"
 #include "fileio/ReadImage.h"
 
@@ -19,18 +18,14 @@ int FuzzDecode(const std::uint8_t* data, std::size_t size) {
   }
   const std::string path = WriteMemoryFile(0, data + 1, size - 1);
   static const FileTypeTable types;
-  static const MemoryProfile profile;
+  static const InputPreferences preferences;
   const int entry = 1 + data[0] % types.entryCount();
 
-  DibHandle image;
-  ImageTypeCode type = 0;
-  std::int16_t transparent = -1;
-  imgx::ExtraHandle extra;
-  const int code = ReadImageFile(nullptr, types, profile, &image, path, entry, &type, &transparent, &extra);
-  if ((code == 0) != (image != nullptr)) {
+  const ReadResult read = ReadImageFile(nullptr, types, preferences, path, entry);
+  if ((read.code == 0) != (read.image != nullptr)) {
     std::abort();
   }
-  if (image && ValidateDib(image.get()) != kOk) {
+  if (read.image && ValidateDib(read.image.get()) != kOk) {
     std::abort();
   }
   return 0;

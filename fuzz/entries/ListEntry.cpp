@@ -7,7 +7,7 @@
 
 #include "FuzzEntries.h"
 #include "MemoryFile.h"
-#include "batch/BatchRun.h"
+#include "batch/ListFile.h"
 
 namespace km::fuzz {
 
