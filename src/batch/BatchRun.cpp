@@ -12,7 +12,10 @@
 #include "batch/OutputFile.h"
 #include "commands/Dispatcher.h"
 #include "commands/ErrorText.h"
+#include "common/Settings.h"
 #include "fileio/IoSettings.h"
+#include "fileio/UnnamedFile.h"
+#include "imaging/MemoryCeiling.h"
 #include "imaging/palette/Palette.h"
 #include "script/CommandCodes.h"
 
@@ -333,6 +336,12 @@ int BatchRun::RunBatch() {
   output_ = LoadOutputOptions(profile_);
   output_.format = settings_.outputFormat;
   output_.subType = settings_.subType;
+  std::uint64_t ceiling = settings_.memoryLimit;
+  if (ceiling == 0 &&
+      !ParseMemorySize(profile_.getString(settings::kGeneral, settings::kMemoryLimit, "0").c_str(), &ceiling)) {
+    ceiling = 0;
+  }
+  const ScopedMemoryBudget budget(ceiling);
   observer_.mainStatus(LoadString(kTextRunning));
 
   if (!ReadListFile(settings_.listFile, &lines_)) {
@@ -361,6 +370,8 @@ int BatchRun::RunBatch() {
     SaveMetafilePrompt(profile_, input_.metafilePrompt);
     std::error_code ec;
     fs::create_directories(settings_.outputFolder, ec);
+    // Temporaries a killed run left behind.
+    RemoveStaleTemporaries(settings_.outputFolder);
     for (int i = 0; i < outcome_.total; ++i) {
       if (AbortCheck()) {
         break;

@@ -64,6 +64,9 @@ struct BatchSettings {
   bool temporaryList = false;     // the list was made by BuildFileList and is deleted at the end
   std::string scriptPath;         // for the title
   std::string currentLogPath;     // rewritten after every file; CurrentLogPath() when empty
+  // The ceiling on the run's image buffers (imaging/MemoryCeiling.h); 0: the setting
+  // "General"/"MemoryLimit", and without one the default share.
+  std::uint64_t memoryLimit = 0;
 };
 
 // How a run ended.

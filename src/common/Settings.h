@@ -15,6 +15,9 @@ inline constexpr char kGeneral[] = "General";
 inline constexpr char kPreviewImage[] = "PreviewImage";  // string, default empty
 inline constexpr char kScriptDir[] = "ScriptDir";        // string, default DefaultFolder()
 inline constexpr char kLogDirectory[] = "LogDirectory";  // string, default DefaultFolder()
+// The ceiling on a batch run's image memory: bytes, or a number with K, M or G; empty
+// or "0" for half the physical memory shared among the running workers.
+inline constexpr char kMemoryLimit[] = "MemoryLimit";
 
 // Section "BatchDialog" (batch input and output dialogs).
 inline constexpr char kBatchDialog[] = "BatchDialog";

@@ -15,6 +15,7 @@
 #include "app/CommandLineRun.h"
 #include "batch/BatchRun.h"
 #include "fileio/FileTypeTable.h"
+#include "imaging/MemoryCeiling.h"
 #include "script/CommandLine.h"
 #include "script/ScriptFile.h"
 
@@ -23,6 +24,7 @@ namespace km {
 namespace {
 
 constexpr int kTextUsage = 2600;      // the console runner's --help text
+constexpr int kTextBadMemoryLimit = 2601;
 constexpr int kTextAbortQuestion = 2029;
 
 // Ctrl+C: the first press cancels the step in hand and asks the run to stop at its
@@ -187,9 +189,44 @@ private:
 
 void PrintUsage(std::ostream& out) { out << LoadString(kTextUsage) << '\n'; }
 
+// Takes "--memory-limit SIZE" and "--memory-limit=SIZE" out of the arguments. False
+// for a size ParseMemorySize refuses or a missing one.
+bool TakeMemoryLimit(std::vector<std::string>* arguments, std::uint64_t* limit) {
+  static const std::string kOption = "--memory-limit";
+  for (std::size_t i = 0; i < arguments->size();) {
+    std::string& a = (*arguments)[i];
+    std::string value;
+    std::size_t taken = 1;
+    if (a == kOption) {
+      if (i + 1 >= arguments->size()) {
+        return false;
+      }
+      value = (*arguments)[i + 1];
+      taken = 2;
+    } else if (a.compare(0, kOption.size() + 1, kOption + "=") == 0) {
+      value = a.substr(kOption.size() + 1);
+    } else {
+      ++i;
+      continue;
+    }
+    if (!ParseMemorySize(value.c_str(), limit)) {
+      return false;
+    }
+    arguments->erase(arguments->begin() + static_cast<std::ptrdiff_t>(i),
+                     arguments->begin() + static_cast<std::ptrdiff_t>(i + taken));
+  }
+  return true;
+}
+
 }  // namespace
 
-int RunConsole(const std::vector<std::string>& arguments, Profile& profile) {
+int RunConsole(const std::vector<std::string>& given, Profile& profile) {
+  std::vector<std::string> arguments = given;
+  std::uint64_t memoryLimit = 0;
+  if (!TakeMemoryLimit(&arguments, &memoryLimit)) {
+    std::cerr << LoadString(kTextBadMemoryLimit) << '\n';
+    return kExitRefused;
+  }
   for (const std::string& a : arguments) {
     if (a == "--help") {
       PrintUsage(std::cout);
@@ -233,6 +270,7 @@ int RunConsole(const std::vector<std::string>& arguments, Profile& profile) {
   if (PrepareCommandLineRun(script, input, profile, messages, &settings) != 0) {
     return kExitRefused;
   }
+  settings.memoryLimit = memoryLimit;
 
   InterruptGuard interrupts;
   ConsoleObserver observer;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "StringTable.h"
+#include "fileio/UnnamedFile.h"
 
 namespace km {
 
@@ -184,8 +185,23 @@ imgx::Code WriteImageFile(ProgressWindow progress, const OutputOptions& options,
   if (ValidateDib(dib) != kOk) {
     return static_cast<Code>(kInvalidArgument);
   }
-  // Encoders write a hidden sibling that replaces the target only once complete, so a
-  // failed or cancelled write leaves the previous file as it was.
+  // Encoders write an unnamed file that replaces the target only once complete, so a
+  // failed, cancelled or killed write leaves the previous file as it was and nothing
+  // beside it. The CUT encoder names its palette file and the MacPaint encoder stores
+  // the file's name after the path it is given, so they (and any file system without
+  // unnamed files) write the hidden sibling instead.
+  if (options.format != kOutCUT && options.format != kOutMAC) {
+    UnnamedFile unnamed;
+    if (unnamed.Open(path.substr(0, NameStart(path)))) {
+      const Code r = Encode(progress, options, unnamed.path(), dib, extra, grey, transparentValue);
+      if (r != imgx::kOk) {
+        return r;
+      }
+      if (unnamed.Publish(path)) {
+        return imgx::kOk;
+      }
+    }
+  }
   const std::string temp = PartialOutputPath(path);
   const Code r = Encode(progress, options, temp, dib, extra, grey, transparentValue);
   if (r != imgx::kOk) {

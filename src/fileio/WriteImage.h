@@ -60,8 +60,9 @@ std::string ReplaceExtension(const std::string& path, int format);
 imgx::Code WriteImageFile(ProgressWindow progress, const OutputOptions& options, const std::string& path,
                           const Dib* dib, const imgx::ImageExtra* extra, int grey, int transparentValue);
 
-// The file WriteImageFile writes while encoding to `path`: the hidden sibling
-// "<folder>/.<name>.part", renamed over `path` once complete.
+// The file WriteImageFile writes while encoding to `path` where it cannot write an
+// unnamed file (fileio/UnnamedFile.h): the hidden sibling "<folder>/.<name>.part",
+// renamed over `path` once complete.
 std::string PartialOutputPath(const std::string& path);
 
 // The transparent index WriteImageFile hands to the GIF encoder, by the options'

@@ -1,8 +1,12 @@
 #include "fileio/imgx/FileBytes.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <memory>
 #include <new>
+
+#include "imaging/MemoryCeiling.h"
 
 namespace km::imgx {
 
@@ -18,6 +22,12 @@ Code ReadFileBytes(const std::string& path, std::vector<std::uint8_t>* bytes) {
   File f(std::fopen(path.c_str(), "rb"));
   if (!f) {
     return kCannotOpen;
+  }
+  // A file whose bytes alone would pass the memory ceiling is not read at all.
+  struct stat info {};
+  if (::fstat(::fileno(f.get()), &info) == 0 && S_ISREG(info.st_mode) &&
+      !FitsMemoryCeiling(static_cast<std::uint64_t>(info.st_size))) {
+    return kNoMemory;
   }
   try {
     std::uint8_t chunk[65536];

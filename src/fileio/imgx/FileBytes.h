@@ -9,7 +9,8 @@
 namespace km::imgx {
 
 // Reads a whole file into memory. kCannotOpen when it cannot be opened, kReadError when
-// reading fails, kNoMemory when it does not fit in memory.
+// reading fails, kNoMemory when it does not fit in memory or would pass the memory
+// ceiling (checked before reading).
 Code ReadFileBytes(const std::string& path, std::vector<std::uint8_t>* bytes);
 
 // Writes bytes to path, replacing the file. kCannotCreate when the file cannot be
