@@ -84,8 +84,7 @@ private slots:
     editor_->hide();
     const std::string path = (dir_.path() + QStringLiteral("/wide.bmp")).toStdString();
     WriteSolidBmp(path, 1000, 500, 200, 0, 0);
-    MemoryProfile format;
-    DibHandle wide = gui::LoadPreviewImage(path, format);
+    DibHandle wide = gui::LoadPreviewImage(path, InputPreferences{});
     QVERIFY(wide);
     QCOMPARE(wide->width(), 1000);
 
