@@ -27,8 +27,9 @@ bool ChooseColour(QWidget* parent, Profile& profile, std::uint32_t* colour, int 
 QString ChooseFolder(QWidget* parent, const QString& title, const QString& start);
 
 // The preview chooser: a file dialog over every readable type (BMP first) with the
-// "&Default" button. Answers true with *path set to the chosen file, or to the empty
-// string when "&Default" was pressed (the built-in picture); false on Cancel.
+// "&Default" button. Answers true with *path set to the chosen file, or to
+// "Internal Preview" (kInternalPreview of NewPreviewDlg.h, the value that selects the
+// built-in picture) when "&Default" was pressed; false on Cancel.
 bool ChoosePreviewFile(QWidget* parent, const QString& current, QString* path);
 
 }  // namespace km::gui
