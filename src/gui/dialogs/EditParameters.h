@@ -8,6 +8,7 @@ namespace km {
 class CScript;
 class Profile;
 class Dib;
+class MessageService;
 }  // namespace km
 
 namespace km::gui {
@@ -19,5 +20,10 @@ namespace km::gui {
 // user cancelled, and then nothing is stored. `preview` is the editor's preview image
 // (not owned); `profile` keeps the colour chooser's custom colours.
 bool EditParameters(QWidget* parent, CScript& script, int index, const Dib* preview, Profile& profile);
+
+// The same with the messages (range messages, "at least one non-zero value", a failed
+// preview) going through `messages`; the overload above shows them in message boxes.
+bool EditParameters(QWidget* parent, CScript& script, int index, const Dib* preview, Profile& profile,
+                    MessageService& messages);
 
 }  // namespace km::gui
