@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <numeric>
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -65,6 +67,9 @@ private:
 constexpr int kOctreeMinimum = 8;
 constexpr int kMaximumColours = 256;
 constexpr int kWindowsColours = 20;
+
+// Up to this many lines of controls stay in one column.
+constexpr int kOneColumnLines = 8;
 
 }  // namespace
 
@@ -130,9 +135,39 @@ void ParameterDialog::build(const TemplateLayout& layout) {
     controls_.push_back(c);
   }
 
-  auto* form = new QGridLayout;
+  // A tall template is laid out in two columns, split where each gets about half of
+  // the lines.
+  std::vector<FieldControl*> placed;
+  std::vector<int> lines;
   for (FieldControl& c : controls_) {
     if (c.layout->beside != 0) continue;
+    placed.push_back(&c);
+    lines.push_back(c.choice != nullptr ? static_cast<int>(c.layout->controls.size()) + 1 : 1);
+  }
+  const int total = std::accumulate(lines.begin(), lines.end(), 0);
+  std::size_t split = placed.size();
+  if (total > kOneColumnLines && !has(kRuleDirectionDial)) {
+    int best = total;
+    for (int i = 0, sum = 0; i + 1 < static_cast<int>(lines.size()); ++i) {
+      sum += lines[static_cast<std::size_t>(i)];
+      if (std::abs(2 * sum - total) < best) {
+        best = std::abs(2 * sum - total);
+        split = static_cast<std::size_t>(i) + 1;
+      }
+    }
+  }
+  auto* columns = new QHBoxLayout;
+  auto* form = new QGridLayout;
+  form->setColumnStretch(1, 1);  // labels keep their width, the controls sit next to them
+  columns->addLayout(form);
+  for (std::size_t i = 0; i < placed.size(); ++i) {
+    FieldControl& c = *placed[i];
+    if (i == split) {
+      form->setRowStretch(form->rowCount(), 1);
+      form = new QGridLayout;
+      form->setColumnStretch(1, 1);
+      columns->addLayout(form);
+    }
     const int row = form->rowCount();
     if (c.number != nullptr || c.real != nullptr) {
       if (has(kRuleDirectionDial)) {
@@ -158,7 +193,7 @@ void ParameterDialog::build(const TemplateLayout& layout) {
   connect(buttons, &QDialogButtonBox::rejected, this, &ParameterDialog::reject);
 
   auto* root = new QHBoxLayout(this);
-  root->addLayout(form);
+  root->addLayout(columns);
   if (info_.dialog.preview) {
     root->addWidget(previewFrame(), 0, Qt::AlignTop);
   }
