@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QMessageBox>
 
 #include "common/MessageService.h"
 #include "gui/dialogs/Choosers.h"
@@ -15,42 +14,6 @@
 
 namespace km::gui {
 namespace {
-
-// Message boxes captioned with the application's title, for callers without a
-// message service of their own.
-class BoxMessages final : public MessageService {
-public:
-  explicit BoxMessages(QWidget* parent) : parent_(parent) {}
-
-  MessageAnswer show(const std::string& text, MessageIcon icon, MessageButtons buttons) override {
-    QMessageBox box(parent_);
-    box.setWindowTitle(DialogString(text::kApplicationTitle));
-    box.setText(QString::fromStdString(text));
-    switch (icon) {
-      case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-      case MessageIcon::Stop: box.setIcon(QMessageBox::Critical); break;
-      case MessageIcon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-      case MessageIcon::Question: box.setIcon(QMessageBox::Question); break;
-    }
-    switch (buttons) {
-      case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-      case MessageButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-      case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-      case MessageButtons::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        break;
-    }
-    switch (box.exec()) {
-      case QMessageBox::Cancel: return MessageAnswer::Cancel;
-      case QMessageBox::Yes: return MessageAnswer::Yes;
-      case QMessageBox::No: return MessageAnswer::No;
-      default: return MessageAnswer::Ok;
-    }
-  }
-
-private:
-  QWidget* parent_;
-};
 
 // A stored "C:\..." start path of the old platform becomes one in the home folder.
 QString LocalStartPath(const char* path) {
@@ -148,11 +111,6 @@ bool EditParameters(QWidget* parent, CScript& script, int index, const Dib* prev
     StoreFields(*info, values, command);
   }
   return confirmed;
-}
-
-bool EditParameters(QWidget* parent, CScript& script, int index, const Dib* preview, Profile& profile) {
-  BoxMessages messages(parent);
-  return EditParameters(parent, script, index, preview, profile, messages);
 }
 
 }  // namespace km::gui
