@@ -22,7 +22,7 @@
 #include "common/MessageService.h"
 #include "common/Profile.h"
 #include "fileio/FileTypeTable.h"
-#include "fileio/imgx/Imgx.h"
+#include "fileio/WriteImage.h"
 #include "imaging/Dib.h"
 #include "imaging/Progress.h"
 #include "script/Script.h"

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "BatchTestKit.h"
-#include "commands/LibraryText.h"
+#include "fileio/LibraryText.h"
 
 namespace km::test {
 namespace {
