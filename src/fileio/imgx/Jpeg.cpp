@@ -14,7 +14,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "fileio/imgx/CodecUtil.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
 
 namespace km::imgx {
@@ -93,7 +93,7 @@ bool ReadSteps(ReadState* st, const std::vector<std::uint8_t>& file, ProgressWin
   const bool fourChannel = c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK;
   c.out_color_space = grey ? JCS_GRAYSCALE : (fourChannel ? JCS_CMYK : JCS_EXT_BGR);
   const int bits = grey ? 8 : 24;
-  if (!WithinBudget(w, h, bits, file.size(), 1024)) {
+  if (!WithinBudget(Dib::Stride(w, bits), h, file.size(), 1024)) {
     st->code = kBadDimensions;
     return true;
   }
@@ -218,12 +218,10 @@ bool WriteSteps(WriteState* st, ProgressWindow progress, const Dib& dib, int qua
 
 }  // namespace
 
-Code InfoJPG(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> f;
-  Code c = ReadFileBytes(path, &f);
-  if (c != kOk) {
-    return c;
-  }
+namespace {
+
+// The header fields of a JPEG held in memory.
+Code ReadInfo(const std::vector<std::uint8_t>& f, ImageInfo* found) {
   auto st = std::make_unique<ReadState>();
   st->cinfo.err = &st->err.mgr;
   InitErrors(&st->err);
@@ -234,11 +232,15 @@ Code InfoJPG(const std::string& path, ImageInfo* info) {
   jpeg_create_decompress(&st->cinfo);
   jpeg_mem_src(&st->cinfo, f.data(), static_cast<unsigned long>(f.size()));
   jpeg_read_header(&st->cinfo, TRUE);
-  FillInfo(path, 11, static_cast<int>(st->cinfo.image_width), static_cast<int>(st->cinfo.image_height),
-           8 * st->cinfo.num_components, info);
+  FillInfo(11, static_cast<int>(st->cinfo.image_width), static_cast<int>(st->cinfo.image_height),
+           8 * st->cinfo.num_components, found);
   jpeg_destroy_decompress(&st->cinfo);
   return kOk;
 }
+
+}  // namespace
+
+Code InfoJPG(const std::string& path, ImageInfo* info) { return InfoWholeFile(path, info, ReadInfo); }
 
 Code DecodeJPG(ProgressWindow progress, const std::string& path, DibHandle* out) {
   return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& f) { return DecodeBytes(f, progress, out); });
