@@ -105,7 +105,10 @@ CBatchOutputDlg::CBatchOutputDlg(Profile& profile, QWidget* parent)
     dialogGrid->addWidget(panel, dialogGrid->rowCount(), 0, 1, dialogGrid->columnCount());
   }
 
-  connect(this, &QFileDialog::filterSelected, this, &CBatchOutputDlg::typeChanged);
+  // Every change of the type list, the user's or the program's, rebuilds the sub-types.
+  if (auto* types = findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+    connect(types, &QComboBox::currentIndexChanged, this, [this](int row) { typeChanged(row + 1); });
+  }
   connect(this, &QFileDialog::directoryEntered, this, &CBatchOutputDlg::showFolder);
   connect(optionsButton_, &QPushButton::clicked, this, &CBatchOutputDlg::editOptions);
 }
@@ -117,14 +120,13 @@ void CBatchOutputDlg::setStart(const QString& folder, int format, const OutputOp
   selectFile(kPlaceholderName);
   const QStringList filters = nameFilters();
   selectNameFilter(filters.value(format_ - 1));
-  typeChanged(filters.value(format_ - 1));
+  typeChanged(format_);
   showFolder(directory().absolutePath());
   if (auto* types = findChild<QWidget*>(QStringLiteral("fileTypeCombo"))) types->setFocus();
 }
 
-void CBatchOutputDlg::typeChanged(const QString& filter) {
-  const qsizetype row = nameFilters().indexOf(filter);
-  format_ = row < 0 ? 1 : static_cast<int>(row) + 1;
+void CBatchOutputDlg::typeChanged(int format) {
+  format_ = format >= 1 && format <= kOutputFormatCount ? format : 1;
   FillSubTypeBox(subType_, profile_, format_);
   optionsButton_->setEnabled(OutputTypeOf(format_).options != OptionsKind::kNone);
   caption_->setText(OutputTypeNames().value(format_ - 1));

@@ -56,7 +56,7 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  void typeChanged(const QString& filter);
+  void typeChanged(int format);
   void showFolder(const QString& folder);
 
   Profile& profile_;
