@@ -1,6 +1,9 @@
 #include "gui/batch/BatchOutputDlg.h"
 
+#include <utility>
+
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -60,6 +63,12 @@ CBatchOutputDlg::CBatchOutputDlg(Profile& profile, QWidget* parent)
   setLabelText(QFileDialog::FileType, DialogString(kSaveAsType));
   resize(860, 560);
   FitFileColumns(this);
+  // The renamed labels' "&" keys reach the folder and type lists.
+  for (const auto& [labelName, buddyName] : {std::pair{"lookInLabel", "lookInCombo"}, std::pair{"fileTypeLabel", "fileTypeCombo"}}) {
+    auto* label = findChild<QLabel*>(QString::fromLatin1(labelName));
+    auto* buddy = findChild<QWidget*>(QString::fromLatin1(buddyName));
+    if (label != nullptr && buddy != nullptr) label->setBuddy(buddy);
+  }
   for (const char* name : {"fileNameEdit", "fileNameLabel"}) {
     if (auto* w = findChild<QWidget*>(QString::fromLatin1(name))) w->hide();
   }
@@ -116,7 +125,11 @@ CBatchOutputDlg::CBatchOutputDlg(Profile& profile, QWidget* parent)
 void CBatchOutputDlg::setStart(const QString& folder, int format, const OutputOptions& options) {
   options_ = options;
   format_ = format >= 1 && format <= kOutputFormatCount ? format : 1;
-  setDirectory(folder);
+  // A folder that does not exist yet (the run would make it) starts the dialog in its
+  // nearest existing parent.
+  QString start = QDir(folder).absolutePath();
+  while (!QFileInfo(start).isDir() && start != QDir::rootPath()) start = QFileInfo(start).path();
+  setDirectory(start);
   selectFile(kPlaceholderName);
   const QStringList filters = nameFilters();
   selectNameFilter(filters.value(format_ - 1));

@@ -1,6 +1,7 @@
 #include "gui/batch/BatchStatusDialog.h"
 
 #include <QCloseEvent>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -120,6 +121,9 @@ QString BatchStatusDialog::askLogPath(const QString& folder) {
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setDefaultSuffix(QStringLiteral("LOG"));
+  if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
+    if (QPushButton* ok = buttons->button(QDialogButtonBox::Save)) ok->setObjectName(QStringLiteral("okButton"));
+  }
   return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
                                                                                  : QString();
 }
