@@ -3,6 +3,7 @@
 // same files and script, "Select &All", a script without "Set Output Options", abort
 // answered No, "&Save Log...", the minimised title, and command-line runs.
 
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -412,6 +413,49 @@ private slots:
     QVERIFY(!editor.isBusy());
     QVERIFY(editor.isVisible());
     QCOMPARE(editor.exitStatus(), 2);
+  }
+
+  void showErrorsAsksBeforeOverwritingAndShowsReadErrors() {
+    const QString folder = path(QStringLiteral("errors"));
+    const QString outDir = path(QStringLiteral("out7"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QDir().mkpath(outDir));
+    QVERIFY(QFile::copy(inDir_ + "/chart.bmp", folder + "/chart.bmp"));
+    {
+      QFile junk(folder + "/junk.bmp");
+      QVERIFY(junk.open(QIODevice::WriteOnly));
+      junk.write("BM this is no bitmap");
+    }
+    QVERIFY(QFile::copy(inDir_ + "/chart.bmp", outDir + "/chart.gif"));  // in the way
+    const QByteArray before = ReadAll(outDir + "/chart.gif");
+    const QString script = MakeScript(path(QStringLiteral("errors.rsq")), outDir);
+    MemoryProfile profile;
+    FakeMessageService messages;
+    messages.answers = {MessageAnswer::No};  // the overwrite question comes first
+    TestEditor editor(profile, messages);
+    StartSettings start;
+    start.startMode = 2;
+    start.runWithoutInterrupting = 0;
+    start.closeAtEnd = 0;
+    start.scriptPath = script.toStdString();
+    start.fileSpec = (folder + "/*.*").toStdString();
+    editor.setStartSettings(start);
+    editor.show();
+    editor.startUp();
+    BatchSession* session = WaitFinished(editor);
+    QVERIFY(session != nullptr);
+    QCOMPARE(messages.shown.size(), std::size_t{2});
+    QCOMPARE(messages.shown[0].text, FormatString(2024, (outDir + "/chart.gif").toStdString()));
+    QCOMPARE(messages.shown[0].icon, MessageIcon::Question);
+    QCOMPARE(messages.shown[0].buttons, MessageButtons::YesNo);
+    QCOMPARE(messages.shown[1].icon, MessageIcon::Stop);  // the library's message for the bad file
+    const std::vector<std::string>& log = session->log();
+    QVERIFY(std::find(log.begin(), log.end(), "Output file exists. Not overwriting.") != log.end());
+    QVERIFY(std::find(log.begin(), log.end(), "An error occurred. File was not converted.") != log.end());
+    QCOMPARE(log.back(), std::string("0 File(s) successfully converted."));
+    QCOMPARE(ReadAll(outDir + "/chart.gif"), before);
+    Press(session->dialog(), "okButton");
+    QCOMPARE(editor.exitStatus(), 1);
   }
 
   void minimisedTitleAndSaveLog() {
