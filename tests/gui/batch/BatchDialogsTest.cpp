@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +23,7 @@
 #include "fileio/FileTypeTable.h"
 #include "gui/batch/BatchInputDlg.h"
 #include "gui/batch/BatchOutputDlg.h"
+#include "gui/batch/BatchStatusDialog.h"
 #include "gui/batch/FormatSettingsDlg.h"
 #include "gui/batch/OutputOptionsDlg.h"
 #include "gui/batch/OutputTypes.h"
@@ -248,6 +251,37 @@ private slots:
     });
     QVERIFY(!EditParameters(nullptr, script, 0, preview.get(), profile, messages));
     QCOMPARE(script.GetAt(0)->Int1, kOutTIF - 1);
+  }
+
+  void statusWindowButtonsLinesAndEscape() {
+    MemoryProfile profile;
+    FakeMessageService messages;
+    BatchStatusDialog status(profile, messages);
+    QSignalSpy escape(&status, &BatchStatusDialog::escapePressed);
+    QSignalSpy ok(&status, &BatchStatusDialog::okPressed);
+    QSignalSpy abort(&status, &BatchStatusDialog::abortPressed);
+    QVERIFY(Child<QPushButton>(&status, "abortButton")->isEnabled());
+    QVERIFY(!Child<QPushButton>(&status, "okButton")->isEnabled());
+    QVERIFY(!Child<QPushButton>(&status, "saveLogButton")->isEnabled());
+    QVERIFY(Child<QLabel>(&status, "statusLine2")->alignment() & Qt::AlignRight);
+    for (int i = 0; i < 200; ++i) status.addLogLine("line " + std::to_string(i));
+    status.changeLastLogLine("Generating Palette...17 Colors Found");
+    auto* list = Child<QListWidget>(&status, "logList");
+    QCOMPARE(list->currentRow(), 199);
+    QVERIFY(list->item(199)->isSelected());
+    QCOMPARE(status.logText().back(), std::string("Generating Palette...17 Colors Found"));
+    QCOMPARE(status.logLines().back(), QStringLiteral("Generating Palette...17 Colors Found"));
+    Child<QPushButton>(&status, "abortButton")->click();
+    QCOMPARE(abort.count(), 1);
+    // Escape while running stops the step in hand and leaves the window open.
+    QTest::keyClick(&status, Qt::Key_Escape);
+    QCOMPARE(escape.count(), 1);
+    QCOMPARE(ok.count(), 0);
+    status.setRunning(false);
+    QVERIFY(!Child<QPushButton>(&status, "abortButton")->isEnabled());
+    QVERIFY(Child<QPushButton>(&status, "okButton")->isEnabled());
+    QTest::keyClick(&status, Qt::Key_Escape);
+    QCOMPARE(ok.count(), 1);
   }
 
   void selectAllPatternRules() {
