@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <vector>
@@ -159,6 +160,15 @@ OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const st
       return kCancelled;
     }
     const TwoTaps& t = down[static_cast<std::size_t>(r)];
+    // Enlarging repeats rows with the same taps and weights (every other row at twice
+    // the size): those are copies of the row before.
+    if (r > 0) {
+      const TwoTaps& p = down[static_cast<std::size_t>(r) - 1];
+      if (p.src0 == t.src0 && p.src1 == t.src1 && p.w0 == t.w0 && p.w1 == t.w1) {
+        std::memcpy(dst.row(r), dst.row(r - 1), count);
+        continue;
+      }
+    }
     const int top = spreadRow(t.src0, -1);
     const int bottom = spreadRow(t.src1, top);
     blend(rows[top], t.w0, rows[bottom], t.w1, divisor, count, dst.row(r));
