@@ -15,7 +15,7 @@ cmake --build --preset asan -j 2
 ctest --preset asan
 
 if [ "${CI:-}" = "true" ]; then
-  cmake --preset default -B build/ci-release -DKILNMARK_WERROR=ON
+  cmake --preset release -B build/ci-release -DKILNMARK_WERROR=ON
   cmake --build build/ci-release -j 2
   ctest --test-dir build/ci-release -j 2 --output-on-failure
 fi
