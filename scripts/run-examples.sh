@@ -6,10 +6,10 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/kilnmark-ccache}"
-cmake --preset default >/dev/null
-cmake --build --preset default -j 2 --target kilnmark-batch
+cmake --preset release >/dev/null
+cmake --build --preset release -j 2 --target kilnmark-batch
 
-batch=build/default/bin/kilnmark-batch
+batch=build/release/bin/kilnmark-batch
 status=0
 for script in examples/web-gif.rsq examples/grey-png.rsq examples/framed-jpg.rsq; do
   echo "== $script"

@@ -8,12 +8,14 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/kilnmark-ccache}"
+# Paths relative to the checkout, so every clone on this machine shares the cache.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(pwd)}" CCACHE_NOHASHDIR=1
 cmake --preset asan
 cmake --build --preset asan -j 2
 ctest --preset asan
 
 if [ "${CI:-}" = "true" ]; then
-  cmake --preset default -B build/ci-release -DKILNMARK_WERROR=ON
+  cmake --preset release -B build/ci-release -DKILNMARK_WERROR=ON
   cmake --build build/ci-release -j 2
   ctest --test-dir build/ci-release -j 2 --output-on-failure
 fi

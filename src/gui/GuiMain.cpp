@@ -56,7 +56,8 @@ int RunEditorProgram(int argc, char** argv) {
   editor.startUp();
   const int status = app.exec();
   profile.sync();
-  return status;
+  // A command-line run answers as the console runner does, so it can be scripted.
+  return start.startMode == 2 ? editor.exitStatus() : status;
 }
 
 }  // namespace km::gui

@@ -12,6 +12,7 @@
 #include "FilterTestUtil.h"
 #include "imaging/filters/Filters.h"
 #include "support/DibTestUtil.h"
+#include "support/LoopKinds.h"
 
 namespace km::test {
 namespace {
@@ -102,6 +103,23 @@ TEST_P(EveryKernel, MatchesDirectEvaluation) {
     // Header and colour table travel unchanged; the source is left alone.
     EXPECT_EQ(std::memcmp(out->data(), src->data(), src->pixelOffset()), 0);
     EXPECT_TRUE(SamePixels(*src, *before, &why)) << why;
+  }
+}
+
+// Rows long enough for whole vectors plus a tail, on the wide and the plain loops.
+TEST_P(EveryKernel, LongRowsOnBothLoopKindsMatchDirectEvaluation) {
+  const auto& [def, bits] = GetParam();
+  for (const auto& [w, h] : {std::pair{67, 6}, std::pair{33, 5}, std::pair{130, 7}}) {
+    DibHandle src = MakeImage(w, h, bits);
+    FillBand(*src, static_cast<std::uint32_t>(def.code * 7 + bits + w), 0, 255);
+    const DibHandle want = Reference(*src, def);
+    ForBothLoopKinds([&](bool wide) {
+      SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " " + LoopKindName(wide));
+      DibHandle out;
+      ASSERT_EQ(ConvolveDIB(nullptr, src.get(), &out, bits, def.code), kOk);
+      std::string why;
+      EXPECT_TRUE(SamePixels(*out, *want, &why)) << why;
+    });
   }
 }
 

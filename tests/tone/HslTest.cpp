@@ -150,3 +150,55 @@ TEST(ToneGreyscale, PaletteImagesKeepDepthAndIndicesWithGreyedTable) {
 
 }  // namespace
 }  // namespace km
+
+namespace km {
+namespace {
+
+// 24-bit pixels go through tables built per image; colour-table entries through the
+// colour model one colour at a time. Both must give every colour the same result: all
+// triples of a set holding the extremes, ties and both sides of 128, plus random ones.
+TEST(ToneHsl, PixelsAndColourTablesAgreeOnEveryColour) {
+  const int levels[] = {0, 1, 2, 3, 4, 7, 31, 63, 64, 100, 127, 128, 129, 150, 191, 192, 200, 230, 250, 251,
+                        252, 253, 254, 255};
+  std::vector<RgbQuad> colours;
+  for (int b : levels) {
+    for (int g : levels) {
+      for (int r : levels) {
+        colours.push_back(test::Bgr(b, g, r));
+      }
+    }
+  }
+  std::uint32_t s = 99;
+  while (colours.size() % 256 != 0 || colours.size() < 20000) {
+    s = s * 1664525u + 1013904223u;
+    colours.push_back(test::Bgr(static_cast<int>(s >> 24), static_cast<int>((s >> 16) & 0xFF),
+                                static_cast<int>((s >> 8) & 0xFF)));
+  }
+  DibHandle pixels = test::MakeRgb(256, static_cast<int>(colours.size() / 256), 0, 0, 0);
+  for (std::size_t i = 0; i < colours.size(); ++i) {
+    test::SetBgr(*pixels, static_cast<int>(i % 256), static_cast<int>(i / 256), colours[i].rgbBlue,
+                 colours[i].rgbGreen, colours[i].rgbRed);
+  }
+  for (const auto& [h, sat, l] : {std::tuple{0, 0, 0}, std::tuple{100, 0, 0}, std::tuple{-37, 20, -10},
+                                  std::tuple{10, 100, 45}, std::tuple{-100, -100, 100}, std::tuple{55, -20, -100}}) {
+    SCOPED_TRACE("hsl " + std::to_string(h) + " " + std::to_string(sat) + " " + std::to_string(l));
+    const DibHandle outPixels = test::RunOk(Hsl(h, sat, l), *pixels);
+    ASSERT_NE(outPixels, nullptr);
+    for (std::size_t first = 0; first < colours.size(); first += 256) {
+      const std::vector<RgbQuad> part(colours.begin() + static_cast<std::ptrdiff_t>(first),
+                                      colours.begin() + static_cast<std::ptrdiff_t>(first + 256));
+      const DibHandle table = test::MakePalette(1, 1, 8, part);
+      const DibHandle outTable = test::RunOk(Hsl(h, sat, l), *table);
+      ASSERT_NE(outTable, nullptr);
+      for (int i = 0; i < 256; ++i) {
+        const std::size_t at = first + static_cast<std::size_t>(i);
+        ASSERT_EQ(test::PixelBgr(*outPixels, static_cast<int>(at % 256), static_cast<int>(at / 256)),
+                  outTable->colors()[i])
+            << "colour " << at;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace km

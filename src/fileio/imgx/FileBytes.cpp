@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -17,24 +19,25 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
-Code ReadFileBytes(const std::string& path, std::vector<std::uint8_t>* bytes) {
+Code ReadFileHead(const std::string& path, std::size_t most, std::vector<std::uint8_t>* bytes) {
   bytes->clear();
   File f(std::fopen(path.c_str(), "rb"));
   if (!f) {
     return kCannotOpen;
   }
-  // A file whose bytes alone would pass the memory ceiling is not read at all.
+  // Bytes that alone would pass the memory ceiling are not read at all.
   struct stat info {};
   if (::fstat(::fileno(f.get()), &info) == 0 && S_ISREG(info.st_mode) &&
-      !FitsMemoryCeiling(static_cast<std::uint64_t>(info.st_size))) {
+      !FitsMemoryCeiling(std::min<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), most))) {
     return kNoMemory;
   }
   try {
     std::uint8_t chunk[65536];
-    for (;;) {
-      const std::size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
+    while (bytes->size() < most) {
+      const std::size_t want = std::min(sizeof chunk, most - bytes->size());
+      const std::size_t n = std::fread(chunk, 1, want, f.get());
       bytes->insert(bytes->end(), chunk, chunk + n);
-      if (n < sizeof chunk) {
+      if (n < want) {
         break;
       }
     }
@@ -47,6 +50,10 @@ Code ReadFileBytes(const std::string& path, std::vector<std::uint8_t>* bytes) {
     return kReadError;
   }
   return kOk;
+}
+
+Code ReadFileBytes(const std::string& path, std::vector<std::uint8_t>* bytes) {
+  return ReadFileHead(path, std::numeric_limits<std::size_t>::max(), bytes);
 }
 
 Code WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {

@@ -4,6 +4,8 @@
 #include <QDir>
 
 #include "common/MessageService.h"
+#include "common/Settings.h"
+#include "gui/batch/OutputOptionsDlg.h"
 #include "gui/dialogs/Choosers.h"
 #include "gui/dialogs/DialogText.h"
 #include "gui/dialogs/params/PaletteFileDialog.h"
@@ -103,9 +105,15 @@ bool EditParameters(QWidget* parent, CScript& script, int index, const Dib* prev
     case DialogKind::kColorChooser:
       confirmed = ChooseColour(parent, profile, &values.Color1, info->dialog.title);
       break;
-    case DialogKind::kOutputOptions:
-      // The output-options dialog belongs to the batch dialogs and is opened there.
-      return true;
+    case DialogKind::kOutputOptions: {
+      COutputOptionsDlg dialog(profile, parent);
+      CScriptCommand shown = opened;
+      if (shown.Text1.empty()) shown.Text1 = settings::DefaultFolder();
+      dialog.setCommand(shown);
+      confirmed = dialog.exec() == QDialog::Accepted;
+      if (confirmed) dialog.applyTo(&values);
+      break;
+    }
   }
   if (confirmed) {
     StoreFields(*info, values, command);

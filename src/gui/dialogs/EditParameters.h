@@ -20,8 +20,8 @@ namespace km::gui {
 // user cancelled, and then nothing is stored. `preview` is the editor's preview image
 // (not owned); `profile` keeps the colour chooser's custom colours; the range messages,
 // "at least one non-zero value" and a failed preview go through `messages`. "Set Output
-// Options" (544) has its dialog with the batch dialogs: here it answers true and stores
-// nothing.
+// Options" (544) opens COutputOptionsDlg (gui/batch), an empty folder shown as the home
+// folder.
 bool EditParameters(QWidget* parent, CScript& script, int index, const Dib* preview, Profile& profile,
                     MessageService& messages);
 

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "commands/Describe.h"
+#include "gui/batch/BatchSession.h"
 #include "gui/dialogs/InfoDialogs.h"
 #include "gui/editor/ParameterView.h"
 #include "gui/editor/PreviewWidget.h"
@@ -183,7 +184,9 @@ EditorWindow::EditorWindow(Profile& profile, MessageService& messages, QWidget* 
 }
 
 EditorWindow::~EditorWindow() {
-  // Wait for the running job before the window it answers to goes away.
+  // Stop a batch run and wait for the running job before the window they answer to
+  // goes away.
+  delete batch_.data();
   work_.reset();
 }
 
@@ -274,9 +277,6 @@ void EditorWindow::buildForm() {
   columns->addWidget(scriptGroup, 1);
   setCentralWidget(central);
 
-  // Batch runs are not started from this window yet.
-  startButton_->setEnabled(false);
-
   connect(addButton, &QPushButton::clicked, this, &EditorWindow::addCommand);
   connect(commandList_, &QListWidget::itemDoubleClicked, this, &EditorWindow::addCommand);
   connect(newImageButton, &QPushButton::clicked, this, &EditorWindow::chooseNewPreview);
@@ -288,6 +288,7 @@ void EditorWindow::buildForm() {
   connect(scriptList_, &QListWidget::itemDoubleClicked, this, &EditorWindow::editCommand);
   connect(execButton, &QPushButton::clicked, this, &EditorWindow::executeCommand);
   connect(testButton, &QPushButton::clicked, this, &EditorWindow::testScript);
+  connect(startButton_, &QPushButton::clicked, this, &EditorWindow::startBatch);
   connect(scriptList_, &QListWidget::itemSelectionChanged, this, &EditorWindow::updateParameters);
 }
 

@@ -18,6 +18,7 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include "common/MessageService.h"
@@ -25,6 +26,8 @@
 #include "gui/editor/CommandRun.h"
 #include "gui/editor/PreviewImage.h"
 #include "gui/editor/RecentScripts.h"
+#include "batch/BatchRun.h"
+#include "gui/batch/BatchSession.h"
 #include "script/CommandLine.h"
 #include "script/Script.h"
 
@@ -108,12 +111,27 @@ public:
   void editInputPreferences();
   void showHelpTopics();
   void showAbout();
+  // "S&tart...": the input and output dialogs, then the run in the status window.
+  void startBatch();
+
+  // ---- Batch runs ----------------------------------------------------------------------
+  // The run going on or waiting for OK; null when none.
+  BatchSession* batchSession() const { return batch_; }
+  // The exit status of the last command-line run: 0 every file converted, 1 some file
+  // failed, 2 the run was refused or its list unreadable, 130 the user stopped it.
+  int exitStatus() const { return exitStatus_; }
+  // The do-not-use-script-settings flag kept between runs.
+  bool doNotUseScriptSettings() const { return doNotUseScriptSettings_; }
 
 signals:
   // All queued image work has been answered.
   void workFinished();
   // Test Script has ended (finished, stopped or cancelled).
   void testFinished();
+  // A batch run has ended: its status window offers OK.
+  void batchFinished();
+  // The status window was closed; the editor is idle again.
+  void batchClosed(int exitStatus);
 
 protected:
   // The file dialogs, separate so tests can answer them. An empty answer is Cancel.
@@ -122,11 +140,13 @@ protected:
   // The parameter dialog of command `index`; true for OK. Until the dialogs exist the
   // command takes the values its dialog would show and is confirmed.
   virtual bool editParameters(int index);
-  // Starts the batch run a command line with "-r" asks for, once the script is loaded.
-  // Nothing yet: the batch dialogs and status window connect here.
-  virtual void startCommandLineRun() {}
+  // Starts the batch run a command line with "-r" asks for, once the script is loaded:
+  // refused with a message when the script has no "Set Output Options"; else it runs at
+  // once, and the editor closes when its status window does.
+  virtual void startCommandLineRun();
 
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
 private:
   void buildForm();
@@ -148,6 +168,10 @@ private:
   QSize previewRoom() const;
   void runTestLine(int line);
   void finishTest();
+  void runBatch(BatchSettings settings, bool deleteList);
+  void endBatch();
+  // The progress title while minimised during a run, else the normal title.
+  void applyTitle();
 
   Profile& profile_;
   MessageService& messages_;
@@ -169,6 +193,12 @@ private:
   bool stopRequested_ = false;
 
   std::unique_ptr<WorkQueue> work_;
+
+  QPointer<BatchSession> batch_;
+  bool batchFromCommandLine_ = false;
+  bool doNotUseScriptSettings_ = false;
+  int exitStatus_ = 0;
+  QString progressTitle_;
 
   QListWidget* commandList_ = nullptr;
   QListWidget* scriptList_ = nullptr;

@@ -10,6 +10,7 @@
 #include "common/ProgramFile.h"
 #include "fileio/FileTypeTable.h"
 #include "fileio/ReadImage.h"
+#include "gui/DibPicture.h"
 #include "imaging/geometry/Geometry.h"
 #include "imaging/palette/Palette.h"
 #include "StringTable.h"
@@ -104,45 +105,10 @@ QImage BuildDisplayImage(const Dib* working, int fw, int fh, int screenDepth, Di
       copy = std::move(reduced);
     }
   }
-  QImage image = DibToQImage(*copy);
+  QImage image = DibPicture(*copy);
   if (displayDib) *displayDib = std::move(copy);
   return image;
 }
 
-QImage DibToQImage(const Dib& source) {
-  const Dib* dib = &source;
-  DibHandle widened;
-  if (dib->bitCount() == 4) {
-    if (IncreaseDIBDepth(nullptr, dib, &widened, 8) != 0 || !widened) {
-      return {};
-    }
-    dib = widened.get();
-  }
-  QImage::Format format = QImage::Format_Invalid;
-  switch (dib->bitCount()) {
-    case 1: format = QImage::Format_Mono; break;
-    case 8: format = QImage::Format_Indexed8; break;
-    case 24: format = QImage::Format_BGR888; break;
-    default: return {};
-  }
-  // The DIB's rows run bottom-up; the view below is read upside down and then mirrored
-  // into an image of its own.
-  const QImage view(dib->pixels(), dib->width(), dib->height(), static_cast<qsizetype>(dib->stride()), format);
-  QImage image = view.mirrored(false, true);
-  if (format != QImage::Format_BGR888) {
-    QList<QRgb> table;
-    const int count = dib->colorCount();
-    table.reserve(count);
-    for (int i = 0; i < count; ++i) {
-      const RgbQuad& q = dib->colors()[i];
-      table.append(qRgb(q.rgbRed, q.rgbGreen, q.rgbBlue));
-    }
-    // Indices beyond a short table show black rather than reading past it.
-    const int needed = 1 << dib->bitCount();
-    while (table.size() < needed) table.append(qRgb(0, 0, 0));
-    image.setColorTable(table);
-  }
-  return image;
-}
 
 }  // namespace km::gui

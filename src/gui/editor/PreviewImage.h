@@ -52,8 +52,4 @@ DibHandle LoadPreviewImage(const std::string& path, const InputPreferences& pref
 // null QImage means no display image could be made.
 QImage BuildDisplayImage(const Dib* working, int fw, int fh, int screenDepth, DibHandle* displayDib = nullptr);
 
-// The picture of a packed DIB as a QImage of the same depth (4-bit images become 8-bit
-// indexed), sharing nothing with the DIB.
-QImage DibToQImage(const Dib& dib);
-
 }  // namespace km::gui

@@ -2,15 +2,19 @@
 //
 // A kernel row i meets stored row r + i - c of the image (c = 1 for 3 x 3, 2 for 5 x 5);
 // stored rows run bottom-up, so the first kernel row lies on the row beneath the pixel.
-// Products come from one 256-entry table per coefficient; each output row is summed in
-// an int32 accumulator, divided (truncating toward zero), biased and clamped.
+// Each kernel has its own row loop with the coefficients built in; a row is summed in
+// int16 or int32 lanes, divided (truncating toward zero), biased and clamped.
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
+#include "imaging/CpuFeatures.h"
 #include "imaging/filters/Filters.h"
 #include "imaging/filters/PaddedRows.h"
 
@@ -56,48 +60,69 @@ const Kernel* FindKernel(int code) {
   return nullptr;
 }
 
-// value = sum / D truncated toward zero, + bias, clamped. A constant divisor lets the
-// compiler replace the division by a multiply; the table's divisors are all listed.
-template <int D>
-void FinishRowBy(const std::int32_t* sums, std::size_t count, int bias, std::uint8_t* out) {
+// Whether every partial sum of a kernel over bytes stays within 16 bits: the positive
+// and the negative coefficients each times 255. Then the row loop sums in int16 lanes,
+// twice as many per vector as int32 ones, with the same values.
+constexpr bool SumsFit16(const Kernel& k) {
+  int positive = 0;
+  int negative = 0;
+  for (int t = 0; t < k.size * k.size; ++t) {
+    const int v = k.coefficients[static_cast<std::size_t>(t)];
+    (v > 0 ? positive : negative) += v;
+  }
+  return positive * 255 <= 32767 && negative * 255 >= -32768;
+}
+
+// One output row of kernel I: for every byte, the N x N products summed, divided by the
+// divisor (truncating toward zero), biased and clamped. The coefficients are constants,
+// so zero taps vanish, +-1 taps are additions and the division is a multiply; the loop
+// over the bytes has no branch and the compiler widens it to whole vectors.
+template <int I, int Bpp>
+KM_ALWAYS_INLINE void ConvolveRowBody(const std::uint8_t* const* rows, std::size_t count,
+                                      std::uint8_t* __restrict out) {
+  constexpr Kernel kK = kKernels[I];
+  constexpr int kN = kK.size;
+  using Sum = std::conditional_t<SumsFit16(kK), std::int16_t, std::int32_t>;
+  const std::uint8_t* in[kN];
+  for (int i = 0; i < kN; ++i) {
+    in[i] = rows[i];
+  }
   for (std::size_t k = 0; k < count; ++k) {
-    out[k] = filters::ClampByte(sums[k] / D + bias);
+    Sum sum = 0;
+    [&]<std::size_t... T>(std::index_sequence<T...>) {
+      ((sum = static_cast<Sum>(
+            sum + kK.coefficients[T] * in[T / kN][k + (T % kN) * static_cast<std::size_t>(Bpp)])),
+       ...);
+    }(std::make_index_sequence<static_cast<std::size_t>(kN * kN)>{});
+    const int v = sum / kK.divisor + kK.bias;
+    out[k] = static_cast<std::uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
   }
 }
 
-void FinishRow(int divisor, const std::int32_t* sums, std::size_t count, int bias,
-               std::uint8_t* out) {
-  switch (divisor) {
-    case 1: FinishRowBy<1>(sums, count, bias, out); return;
-    case -1: FinishRowBy<-1>(sums, count, bias, out); return;
-    case 6: FinishRowBy<6>(sums, count, bias, out); return;
-    case 9: FinishRowBy<9>(sums, count, bias, out); return;
-    case 25: FinishRowBy<25>(sums, count, bias, out); return;
-    case 32: FinishRowBy<32>(sums, count, bias, out); return;
-    case 44: FinishRowBy<44>(sums, count, bias, out); return;
-    case 97: FinishRowBy<97>(sums, count, bias, out); return;
-    default:
-      for (std::size_t k = 0; k < count; ++k) {
-        out[k] = filters::ClampByte(sums[k] / divisor + bias);
-      }
-  }
+using ConvolveRowFn = void (*)(const std::uint8_t* const*, std::size_t, std::uint8_t*);
+
+template <int I, int Bpp>
+void ConvolveRowPlain(const std::uint8_t* const* rows, std::size_t count, std::uint8_t* out) {
+  ConvolveRowBody<I, Bpp>(rows, count, out);
 }
 
-// Sums the N x N table reads for every byte of a row. rows[i] is kernel row i's padded
-// buffer; column j of the window starts j pixels (j * bpp bytes) to the right.
-template <int N, std::size_t Bpp>
-void SumRow(std::uint8_t* const* rows, const std::int32_t* tables, std::size_t count,
-            std::int32_t* sums) {
-  for (std::size_t k = 0; k < count; ++k) {
-    std::int32_t sum = 0;
-    for (int i = 0; i < N; ++i) {
-      const std::uint8_t* in = rows[i] + k;
-      for (int j = 0; j < N; ++j) {
-        sum += tables[(i * N + j) * 256 + in[static_cast<std::size_t>(j) * Bpp]];
-      }
-    }
-    sums[k] = sum;
+template <int I, int Bpp>
+KM_TARGET_AVX2 void ConvolveRowAvx2(const std::uint8_t* const* rows, std::size_t count,
+                                    std::uint8_t* out) {
+  ConvolveRowBody<I, Bpp>(rows, count, out);
+}
+
+template <std::size_t... I>
+ConvolveRowFn PickRow(int index, int bpp, bool avx2, std::index_sequence<I...>) {
+  constexpr ConvolveRowFn kPlain1[] = {ConvolveRowPlain<I, 1>...};
+  constexpr ConvolveRowFn kPlain3[] = {ConvolveRowPlain<I, 3>...};
+  constexpr ConvolveRowFn kAvx1[] = {ConvolveRowAvx2<I, 1>...};
+  constexpr ConvolveRowFn kAvx3[] = {ConvolveRowAvx2<I, 3>...};
+  const auto i = static_cast<std::size_t>(index);
+  if (avx2) {
+    return bpp == 3 ? kAvx3[i] : kAvx1[i];
   }
+  return bpp == 3 ? kPlain3[i] : kPlain1[i];
 }
 
 // The one worker for both depths: bpp is 1 (grey level or index) or 3 (blue, green, red),
@@ -108,25 +133,14 @@ OpResult ConvolveRows(ProgressWindow progress, const Dib& source, Dib& out, cons
   const int height = source.height();
   const int size = kernel.size;
   const int c = size / 2;
-  const int taps = size * size;
   const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(bpp);
   const std::size_t padded = static_cast<std::size_t>(width + 2 * c) * static_cast<std::size_t>(bpp);
 
-  std::vector<std::int32_t> tables;
   std::vector<std::uint8_t> rowStore;
-  std::vector<std::int32_t> sums;
   try {
-    tables.resize(static_cast<std::size_t>(taps) * 256);
     rowStore.resize(padded * static_cast<std::size_t>(size));
-    sums.resize(rowBytes);
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
-  }
-  for (int t = 0; t < taps; ++t) {
-    for (int v = 0; v < 256; ++v) {
-      tables[static_cast<std::size_t>(t) * 256 + static_cast<std::size_t>(v)] =
-          static_cast<std::int32_t>(kernel.coefficients[static_cast<std::size_t>(t)]) * v;
-    }
   }
 
   // rows[i] holds stored row r + i - c; moving up one row rotates the buffers and loads
@@ -136,9 +150,9 @@ OpResult ConvolveRows(ProgressWindow progress, const Dib& source, Dib& out, cons
     rows[static_cast<std::size_t>(i)] = rowStore.data() + padded * static_cast<std::size_t>(i);
   }
 
-  using SumRowFn = void (*)(std::uint8_t* const*, const std::int32_t*, std::size_t, std::int32_t*);
-  const SumRowFn sumRow = size == 3 ? (bpp == 3 ? SumRow<3, 3> : SumRow<3, 1>)
-                                    : (bpp == 3 ? SumRow<5, 3> : SumRow<5, 1>);
+  const ConvolveRowFn convolveRow =
+      PickRow(static_cast<int>(&kernel - kKernels), bpp, cpu::UseAvx2(),
+              std::make_index_sequence<std::size(kKernels)>{});
 
   for (int r = 0; r < height; ++r) {
     if (ProgressStep(progress, r + 1, height)) {
@@ -155,8 +169,7 @@ OpResult ConvolveRows(ProgressWindow progress, const Dib& source, Dib& out, cons
                              rows[static_cast<std::size_t>(size - 1)]);
     }
 
-    sumRow(rows.data(), tables.data(), rowBytes, sums.data());
-    FinishRow(kernel.divisor, sums.data(), rowBytes, kernel.bias, out.row(r));
+    convolveRow(rows.data(), rowBytes, out.row(r));
   }
   return kOk;
 }

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "imaging/CpuFeatures.h"
 #include "imaging/geometry/Geometry.h"
 #include "imaging/geometry/PixelAccess.h"
 
@@ -53,6 +54,66 @@ struct Offset {
   int y;
 };
 
+// One pixel the long way: samples stop at the first one outside the image on each side.
+template <int Channels>
+void BlurPixel(const std::uint8_t* sbase, std::ptrdiff_t stride, int w, int h, int x, int y,
+               const std::vector<Offset>& back, const std::vector<Offset>& front, std::uint8_t* d) {
+  const std::uint8_t* here = sbase + y * stride + static_cast<std::ptrdiff_t>(x) * Channels;
+  int sum[Channels];
+  for (int ch = 0; ch < Channels; ++ch) {
+    sum[ch] = here[ch];
+  }
+  int count = 1;
+  for (const std::vector<Offset>* side : {&back, &front}) {
+    for (const Offset& o : *side) {
+      const int sx = x + o.x;
+      const int sy = y + o.y;
+      if (sx < 0 || sx >= w || sy < 0 || sy >= h) {
+        break;
+      }
+      const std::uint8_t* p = here + o.y * stride + static_cast<std::ptrdiff_t>(o.x) * Channels;
+      for (int ch = 0; ch < Channels; ++ch) {
+        sum[ch] += p[ch];
+      }
+      ++count;
+    }
+  }
+  for (int ch = 0; ch < Channels; ++ch) {
+    d[ch] = static_cast<std::uint8_t>(sum[ch] / count);
+  }
+}
+
+// Where every sample of a pixel lies inside the image, the samples are the same shifted
+// copies of rows for the whole run of pixels: each is added to 32-bit lanes in turn.
+KM_ALWAYS_INLINE void AddRowBody(const std::uint8_t* __restrict in, std::size_t count,
+                                 std::uint32_t* __restrict sums) {
+  for (std::size_t k = 0; k < count; ++k) {
+    sums[k] += in[k];
+  }
+}
+
+// floor(sum / n) for sum <= 255 * n < 2^24 and n <= 65536 by one float division: the
+// correctly rounded quotient of exact floats cannot reach q + 1 from q + 1 - 1 / n,
+// because floats below 256 lie at most 2^-16 <= 1 / n apart.
+KM_ALWAYS_INLINE void DivideRowBody(const std::uint32_t* __restrict sums, std::size_t count, float n,
+                                    std::uint8_t* __restrict out) {
+  for (std::size_t k = 0; k < count; ++k) {
+    out[k] = static_cast<std::uint8_t>(
+        static_cast<std::int32_t>(static_cast<float>(static_cast<std::int32_t>(sums[k])) / n));
+  }
+}
+
+void AddRowPlain(const std::uint8_t* in, std::size_t count, std::uint32_t* sums) { AddRowBody(in, count, sums); }
+KM_TARGET_AVX2 void AddRowAvx2(const std::uint8_t* in, std::size_t count, std::uint32_t* sums) {
+  AddRowBody(in, count, sums);
+}
+void DivideRowPlain(const std::uint32_t* sums, std::size_t count, float n, std::uint8_t* out) {
+  DivideRowBody(sums, count, n, out);
+}
+KM_TARGET_AVX2 void DivideRowAvx2(const std::uint32_t* sums, std::size_t count, float n, std::uint8_t* out) {
+  DivideRowBody(sums, count, n, out);
+}
+
 template <int Channels>
 OpResult BlurRows(ProgressWindow progress, const Dib& source, Dib& out, const std::vector<Offset>& back,
                   const std::vector<Offset>& front, int spanX, int spanY) {
@@ -60,40 +121,51 @@ OpResult BlurRows(ProgressWindow progress, const Dib& source, Dib& out, const st
   const int h = source.height();
   const std::uint8_t* sbase = source.row(0);
   const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(source.stride());
+  const int samples = 1 + static_cast<int>(back.size() + front.size());
+  // The pixels of a row whose samples all lie inside: x in [spanX, w - spanX).
+  const int runStart = spanX;
+  const int runEnd = std::max(w - spanX, spanX);
+  const bool wide = runEnd > runStart && samples <= 65536;
+  const std::size_t runBytes = static_cast<std::size_t>(runEnd - runStart) * Channels;
+  std::vector<std::uint32_t> sums;
+  if (wide) {
+    try {
+      sums.resize(runBytes);
+    } catch (const std::bad_alloc&) {
+      return kOutOfMemory;
+    }
+  }
+  const bool avx2 = cpu::UseAvx2();
+  const auto addRow = avx2 ? AddRowAvx2 : AddRowPlain;
+  const auto divideRow = avx2 ? DivideRowAvx2 : DivideRowPlain;
+  const auto n = static_cast<float>(samples);
+
   for (int y = 0; y < h; ++y) {
     if (ProgressStep(progress, y + 1, h)) {
       return kCancelled;
     }
     std::uint8_t* line = out.row(y);
     const bool rowInside = y - spanY >= 0 && y + spanY < h;
-    for (int x = 0; x < w; ++x) {
-      const std::uint8_t* here = sbase + y * stride + static_cast<std::ptrdiff_t>(x) * Channels;
-      int sum[Channels];
-      for (int ch = 0; ch < Channels; ++ch) {
-        sum[ch] = here[ch];
+    if (!rowInside || !wide) {
+      for (int x = 0; x < w; ++x) {
+        BlurPixel<Channels>(sbase, stride, w, h, x, y, back, front, line + static_cast<std::size_t>(x) * Channels);
       }
-      int count = 1;
-      const bool inside = rowInside && x - spanX >= 0 && x + spanX < w;
-      for (const std::vector<Offset>* side : {&back, &front}) {
-        for (const Offset& o : *side) {
-          if (!inside) {
-            const int sx = x + o.x;
-            const int sy = y + o.y;
-            if (sx < 0 || sx >= w || sy < 0 || sy >= h) {
-              break;
-            }
-          }
-          const std::uint8_t* p = here + o.y * stride + static_cast<std::ptrdiff_t>(o.x) * Channels;
-          for (int ch = 0; ch < Channels; ++ch) {
-            sum[ch] += p[ch];
-          }
-          ++count;
-        }
+      continue;
+    }
+    for (int x = 0; x < runStart; ++x) {
+      BlurPixel<Channels>(sbase, stride, w, h, x, y, back, front, line + static_cast<std::size_t>(x) * Channels);
+    }
+    const std::uint8_t* here = sbase + y * stride + static_cast<std::ptrdiff_t>(runStart) * Channels;
+    std::fill(sums.begin(), sums.end(), 0u);
+    addRow(here, runBytes, sums.data());
+    for (const std::vector<Offset>* side : {&back, &front}) {
+      for (const Offset& o : *side) {
+        addRow(here + o.y * stride + static_cast<std::ptrdiff_t>(o.x) * Channels, runBytes, sums.data());
       }
-      std::uint8_t* d = line + static_cast<std::size_t>(x) * Channels;
-      for (int ch = 0; ch < Channels; ++ch) {
-        d[ch] = static_cast<std::uint8_t>(sum[ch] / count);
-      }
+    }
+    divideRow(sums.data(), runBytes, n, line + static_cast<std::size_t>(runStart) * Channels);
+    for (int x = runEnd; x < w; ++x) {
+      BlurPixel<Channels>(sbase, stride, w, h, x, y, back, front, line + static_cast<std::size_t>(x) * Channels);
     }
   }
   return kOk;

@@ -1,6 +1,7 @@
 // Flip, mirror and rotation. Right-angle rotations move packed pixels exactly on every
 // depth; other angles interpolate 8- and 24-bit images in 10-bit fixed point.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "imaging/CpuFeatures.h"
 #include "imaging/geometry/Geometry.h"
 #include "imaging/geometry/PixelAccess.h"
 
@@ -98,8 +100,80 @@ struct RotationTables {
   const std::vector<int>& rowS;
 };
 
-// Bilinear samples; a neighbour outside the source reads the background, and a pixel
-// with all four outside is the background.
+// The bilinear blend of four neighbours in 10-bit fixed point.
+template <int Channels>
+KM_ALWAYS_INLINE void Blend(const std::uint8_t* p00, const std::uint8_t* p10, const std::uint8_t* p01,
+                            const std::uint8_t* p11, int fx, int fy, std::uint8_t* d) {
+  for (int ch = 0; ch < Channels; ++ch) {
+    const int top = p00[ch] + (((p10[ch] - p00[ch]) * fx) >> 10);
+    const int bottom = p01[ch] + (((p11[ch] - p01[ch]) * fx) >> 10);
+    d[ch] = static_cast<std::uint8_t>(top + (((bottom - top) * fy) >> 10));
+  }
+}
+
+// One destination row's source positions: column i maps to (colC[i] - rowS + cx,
+// colS[i] + rowC + cy) in 1/1024 pixel. Both are monotonic in i (truncations of linear
+// functions), so the columns whose four neighbours all lie inside form one run.
+struct RotationRow {
+  const int* colC;
+  const int* colS;
+  int offsetX;
+  int offsetY;
+  int x(int i) const { return colC[i] + offsetX; }
+  int y(int i) const { return colS[i] + offsetY; }
+};
+
+struct RotationSource {
+  const std::uint8_t* base;
+  std::size_t stride;
+  int w;
+  int h;
+};
+
+// Bilinear samples at the edge: a neighbour outside the source reads the background.
+template <int Channels>
+void RotateEdgePixel(const RotationSource& src, const RotationRow& row, int i, const geometry::Background& back,
+                     std::uint8_t* d) {
+  const auto at = [&](int ix, int iy) -> const std::uint8_t* {
+    if (ix < 0 || ix >= src.w || iy < 0 || iy >= src.h) {
+      return back.ch;
+    }
+    return src.base + static_cast<std::size_t>(iy) * src.stride + static_cast<std::size_t>(ix) * Channels;
+  };
+  const int x = row.x(i);
+  const int y = row.y(i);
+  const int ix = x >> 10;
+  const int iy = y >> 10;
+  Blend<Channels>(at(ix, iy), at(ix + 1, iy), at(ix, iy + 1), at(ix + 1, iy + 1), x - ix * 1024, y - iy * 1024, d);
+}
+
+// The run of columns [begin, end) whose four neighbours all lie inside: no tests.
+template <int Channels>
+KM_ALWAYS_INLINE void RotateRunBody(const std::uint8_t* __restrict sbase, std::size_t sstride, RotationRow row,
+                                    int begin, int end, std::uint8_t* __restrict line) {
+  for (int i = begin; i < end; ++i) {
+    const int x = row.x(i);
+    const int y = row.y(i);
+    const int ix = x >> 10;
+    const int iy = y >> 10;
+    const std::uint8_t* p00 = sbase + static_cast<std::size_t>(iy) * sstride + static_cast<std::size_t>(ix) * Channels;
+    const std::uint8_t* p01 = p00 + sstride;
+    Blend<Channels>(p00, p00 + Channels, p01, p01 + Channels, x - ix * 1024, y - iy * 1024,
+                    line + static_cast<std::size_t>(i) * Channels);
+  }
+}
+
+template <int Channels>
+void RotateRunPlain(const std::uint8_t* sbase, std::size_t sstride, RotationRow row, int begin, int end,
+                    std::uint8_t* line) {
+  RotateRunBody<Channels>(sbase, sstride, row, begin, end, line);
+}
+template <int Channels>
+KM_TARGET_AVX2 void RotateRunAvx2(const std::uint8_t* sbase, std::size_t sstride, RotationRow row, int begin,
+                                  int end, std::uint8_t* line) {
+  RotateRunBody<Channels>(sbase, sstride, row, begin, end, line);
+}
+
 template <int Channels>
 OpResult RotateRows(ProgressWindow progress, const Dib& source, Dib& out, const RotationTables& t,
                     const geometry::Background& back) {
@@ -107,53 +181,84 @@ OpResult RotateRows(ProgressWindow progress, const Dib& source, Dib& out, const 
   const int h = source.height();
   const int dw = out.width();
   const int dh = out.height();
-  const std::uint8_t* sbase = source.row(0);
-  const std::size_t sstride = source.stride();
   const int cx = (w / 2) * 1024;
   const int cy = (h / 2) * 1024;
-  const auto at = [&](int ix, int iy) -> const std::uint8_t* {
-    if (ix < 0 || ix >= w || iy < 0 || iy >= h) {
-      return back.ch;
-    }
-    return sbase + static_cast<std::size_t>(iy) * sstride + static_cast<std::size_t>(ix) * Channels;
+  const auto run = cpu::UseAvx2() ? RotateRunAvx2<Channels> : RotateRunPlain<Channels>;
+  const RotationSource src{source.row(0), source.stride(), w, h};
+  // Both tests are intervals of the position, so each holds on one run of columns:
+  // `touches` where some neighbour lies inside, `inside` where all four do.
+  const auto touches = [&](const RotationRow& row, int i) {
+    const int ix = row.x(i) >> 10;
+    const int iy = row.y(i) >> 10;
+    return ix >= -1 && ix < w && iy >= -1 && iy < h;
   };
-  for (int j = 0; j < dh; ++j) {
-    if (ProgressStep(progress, j + 1, dh)) {
-      return kCancelled;
-    }
-    std::uint8_t* line = out.row(j);
-    const int rowS = t.rowS[static_cast<std::size_t>(j)];
-    const int rowC = t.rowC[static_cast<std::size_t>(j)];
-    for (int i = 0; i < dw; ++i) {
-      const int x = t.colC[static_cast<std::size_t>(i)] - rowS + cx;
-      const int y = t.colS[static_cast<std::size_t>(i)] + rowC + cy;
-      const int ix = x >> 10;
-      const int iy = y >> 10;
-      const int fx = x - ix * 1024;
-      const int fy = y - iy * 1024;
-      std::uint8_t* d = line + static_cast<std::size_t>(i) * Channels;
-      const std::uint8_t* p00;
-      const std::uint8_t* p10;
-      const std::uint8_t* p01;
-      const std::uint8_t* p11;
-      if (ix >= 0 && ix < w - 1 && iy >= 0 && iy < h - 1) {
-        p00 = sbase + static_cast<std::size_t>(iy) * sstride + static_cast<std::size_t>(ix) * Channels;
-        p10 = p00 + Channels;
-        p01 = p00 + sstride;
-        p11 = p01 + Channels;
-      } else if (ix < -1 || ix >= w || iy < -1 || iy >= h) {
-        back.Put(d, Channels);
-        continue;
-      } else {
-        p00 = at(ix, iy);
-        p10 = at(ix + 1, iy);
-        p01 = at(ix, iy + 1);
-        p11 = at(ix + 1, iy + 1);
-      }
+  const auto inside = [&](const RotationRow& row, int i) {
+    const int ix = row.x(i) >> 10;
+    const int iy = row.y(i) >> 10;
+    return ix >= 0 && ix < w - 1 && iy >= 0 && iy < h - 1;
+  };
+  const auto fill = [&](std::uint8_t* line, int begin, int end) {
+    for (int i = begin; i < end; ++i) {
       for (int ch = 0; ch < Channels; ++ch) {
-        const int top = p00[ch] + (((p10[ch] - p00[ch]) * fx) >> 10);
-        const int bottom = p01[ch] + (((p11[ch] - p01[ch]) * fx) >> 10);
-        d[ch] = static_cast<std::uint8_t>(top + (((bottom - top) * fy) >> 10));
+        line[static_cast<std::size_t>(i) * Channels + static_cast<std::size_t>(ch)] = back.ch[ch];
+      }
+    }
+  };
+  // A destination row reads the source along a slanted line, a new source row every few
+  // pixels; bands of rows are done in short column blocks, so the source rows under a
+  // block stay cached between the rows of a band.
+  constexpr int kBand = 32;
+  constexpr int kBlock = 128;
+  struct Segments {
+    RotationRow row;
+    std::uint8_t* line;
+    // [0, first) background, [first, begin) edge, [begin, end) inside, [end, last) edge,
+    // [last, dw) background.
+    int first, begin, end, last;
+  };
+  Segments band[kBand];
+  for (int j0 = 0; j0 < dh; j0 += kBand) {
+    const int rows = std::min(kBand, dh - j0);
+    for (int b = 0; b < rows; ++b) {
+      const int j = j0 + b;
+      if (ProgressStep(progress, j + 1, dh)) {
+        return kCancelled;
+      }
+      Segments& g = band[b];
+      g.row = RotationRow{t.colC.data(), t.colS.data(), cx - t.rowS[static_cast<std::size_t>(j)],
+                          cy + t.rowC[static_cast<std::size_t>(j)]};
+      g.line = out.row(j);
+      g.first = 0;
+      while (g.first < dw && !touches(g.row, g.first)) {
+        ++g.first;
+      }
+      g.last = dw;
+      while (g.last > g.first && !touches(g.row, g.last - 1)) {
+        --g.last;
+      }
+      g.begin = g.first;
+      while (g.begin < g.last && !inside(g.row, g.begin)) {
+        ++g.begin;
+      }
+      g.end = g.last;
+      while (g.end > g.begin && !inside(g.row, g.end - 1)) {
+        --g.end;
+      }
+    }
+    for (int c0 = 0; c0 < dw; c0 += kBlock) {
+      const int c1 = std::min(dw, c0 + kBlock);
+      const auto clip = [&](int v) { return std::clamp(v, c0, c1); };
+      for (int b = 0; b < rows; ++b) {
+        const Segments& g = band[b];
+        fill(g.line, clip(0), clip(g.first));
+        for (int i = clip(g.first); i < clip(g.begin); ++i) {
+          RotateEdgePixel<Channels>(src, g.row, i, back, g.line + static_cast<std::size_t>(i) * Channels);
+        }
+        run(src.base, src.stride, g.row, clip(g.begin), clip(g.end), g.line);
+        for (int i = clip(g.end); i < clip(g.last); ++i) {
+          RotateEdgePixel<Channels>(src, g.row, i, back, g.line + static_cast<std::size_t>(i) * Channels);
+        }
+        fill(g.line, clip(g.last), c1);
       }
     }
   }

@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
+#include <optional>
 #include <vector>
 
+#include "imaging/CpuFeatures.h"
 #include "imaging/geometry/Geometry.h"
 #include "imaging/geometry/PixelAccess.h"
 
@@ -38,6 +41,175 @@ void AppendRun(int start, int first, int size, int last, std::vector<geometry::A
   taps->push_back({std::min(x, last), remaining});
 }
 
+// The run of destination row r.
+void AppendRowRun(int r, const Kernel& k, int sh, std::vector<geometry::AreaTap>* taps) {
+  const float v = static_cast<float>(r) / k.sy;
+  const int startRow = static_cast<int>(v);
+  const int firstRowWeight = static_cast<int>(256.5 - (v - static_cast<float>(startRow)) * 256.0f);
+  AppendRun(startRow, firstRowWeight, k.cy, sh - 1, taps);
+}
+
+// Enlarging in both directions (cx, cy <= 256): every destination pixel meets at most
+// two source pixels along each axis. The weighted sum then splits exactly into a
+// horizontal pass, made once per source row into 16-bit lanes (at most 255 * 256), and
+// a vertical blend of two such rows in 32-bit lanes (below 255 * 65536 < 2^24).
+struct TwoTaps {
+  int src0;
+  int src1;
+  std::uint32_t w0;
+  std::uint32_t w1;
+};
+
+// Turns each run of a destination column (or row) into two taps, the second of weight 0
+// where the run has one pixel. False when a run has more than two pixels.
+bool PairRuns(const std::vector<geometry::AreaTap>& taps, const std::vector<int>& first,
+              std::vector<TwoTaps>* pairs) {
+  for (std::size_t i = 0; i + 1 < first.size(); ++i) {
+    const std::size_t b = static_cast<std::size_t>(first[i]);
+    const std::size_t n = static_cast<std::size_t>(first[i + 1]) - b;
+    if (n > 2) {
+      return false;
+    }
+    const geometry::AreaTap& t0 = taps[b];
+    const geometry::AreaTap& t1 = taps[b + n - 1];
+    (*pairs)[i] = {t0.src, t1.src, static_cast<std::uint32_t>(t0.weight),
+                   n == 2 ? static_cast<std::uint32_t>(t1.weight) : 0u};
+  }
+  return true;
+}
+
+// floor(n / d) for n <= 255 * d < 2^24 and d <= 65536 by one single-precision division:
+// n and d are exact floats, and the correctly rounded quotient cannot reach q + 1 when
+// n / d <= q + 1 - 1 / d, since floats below 256 lie at most 2^-16 <= 1 / d apart, so
+// truncating it gives q. Float lanes divide eight at a time where integers cannot.
+template <int Channels>
+KM_ALWAYS_INLINE void SpreadRowBody(const std::uint8_t* __restrict line, const TwoTaps* __restrict across,
+                                    int dw, std::uint16_t* __restrict out) {
+  for (int c = 0; c < dw; ++c) {
+    const TwoTaps t = across[c];
+    const std::uint8_t* p0 = line + static_cast<std::size_t>(t.src0) * Channels;
+    const std::uint8_t* p1 = line + static_cast<std::size_t>(t.src1) * Channels;
+    for (int ch = 0; ch < Channels; ++ch) {
+      out[static_cast<std::size_t>(c) * Channels + ch] = static_cast<std::uint16_t>(p0[ch] * t.w0 + p1[ch] * t.w1);
+    }
+  }
+}
+
+KM_ALWAYS_INLINE void BlendRowBody(const std::uint16_t* __restrict top, std::uint32_t w0,
+                                   const std::uint16_t* __restrict bottom, std::uint32_t w1,
+                                   float d, std::size_t count, std::uint8_t* __restrict out) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto n = static_cast<std::int32_t>(top[i] * w0 + bottom[i] * w1);
+    out[i] = static_cast<std::uint8_t>(static_cast<std::int32_t>(static_cast<float>(n) / d));
+  }
+}
+
+template <int Channels>
+void SpreadRowPlain(const std::uint8_t* line, const TwoTaps* across, int dw, std::uint16_t* out) {
+  SpreadRowBody<Channels>(line, across, dw, out);
+}
+template <int Channels>
+KM_TARGET_AVX2 void SpreadRowAvx2(const std::uint8_t* line, const TwoTaps* across, int dw, std::uint16_t* out) {
+  SpreadRowBody<Channels>(line, across, dw, out);
+}
+void BlendRowPlain(const std::uint16_t* top, std::uint32_t w0, const std::uint16_t* bottom, std::uint32_t w1,
+                   float d, std::size_t count, std::uint8_t* out) {
+  BlendRowBody(top, w0, bottom, w1, d, count, out);
+}
+KM_TARGET_AVX2 void BlendRowAvx2(const std::uint16_t* top, std::uint32_t w0, const std::uint16_t* bottom,
+                                 std::uint32_t w1, float d, std::size_t count, std::uint8_t* out) {
+  BlendRowBody(top, w0, bottom, w1, d, count, out);
+}
+
+template <int Channels>
+OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const std::vector<TwoTaps>& across,
+                     const std::vector<TwoTaps>& down, std::uint32_t norm) {
+  const int dw = dst.width();
+  const int dh = dst.height();
+  const std::size_t count = static_cast<std::size_t>(dw) * Channels;
+  const bool avx2 = cpu::UseAvx2();
+  const auto spread = avx2 ? SpreadRowAvx2<Channels> : SpreadRowPlain<Channels>;
+  const auto blend = avx2 ? BlendRowAvx2 : BlendRowPlain;
+  const auto divisor = static_cast<float>(norm);
+
+  // Two spread rows, each remembering its source row: the walk goes up the image, so
+  // consecutive destination rows mostly reuse them.
+  std::vector<std::uint16_t> store;
+  try {
+    store.resize(2 * count);
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  }
+  std::uint16_t* rows[2] = {store.data(), store.data() + count};
+  int held[2] = {-1, -1};
+  // The slot holding spread source row y, filled if need be without touching `keep`.
+  const auto spreadRow = [&](int y, int keep) -> int {
+    for (int i = 0; i < 2; ++i) {
+      if (held[i] == y) {
+        return i;
+      }
+    }
+    const int slot = keep >= 0 ? 1 - keep : (held[0] <= held[1] ? 0 : 1);
+    spread(src.row(y), across.data(), dw, rows[slot]);
+    held[slot] = y;
+    return slot;
+  };
+
+  for (int r = 0; r < dh; ++r) {
+    if (ProgressStep(progress, r + 1, dh)) {
+      return kCancelled;
+    }
+    const TwoTaps& t = down[static_cast<std::size_t>(r)];
+    // Enlarging repeats rows with the same taps and weights (every other row at twice
+    // the size): those are copies of the row before.
+    if (r > 0) {
+      const TwoTaps& p = down[static_cast<std::size_t>(r) - 1];
+      if (p.src0 == t.src0 && p.src1 == t.src1 && p.w0 == t.w0 && p.w1 == t.w1) {
+        std::memcpy(dst.row(r), dst.row(r - 1), count);
+        continue;
+      }
+    }
+    const int top = spreadRow(t.src0, -1);
+    const int bottom = spreadRow(t.src1, top);
+    blend(rows[top], t.w0, rows[bottom], t.w1, divisor, count, dst.row(r));
+  }
+  return kOk;
+}
+
+// The enlarging path when its runs allow; nothing when a run covers three pixels.
+template <int Channels>
+std::optional<OpResult> TryEnlarge(ProgressWindow progress, const Dib& src, Dib& dst, const Kernel& k,
+                                   const std::vector<geometry::AreaTap>& acrossTaps,
+                                   const std::vector<int>& acrossFirst) {
+  const int dh = dst.height();
+  std::vector<TwoTaps> across;
+  std::vector<TwoTaps> down;
+  std::vector<geometry::AreaTap> downTaps;
+  std::vector<int> downFirst;
+  try {
+    across.resize(acrossFirst.size() - 1);
+    down.resize(static_cast<std::size_t>(dh));
+    downFirst.reserve(static_cast<std::size_t>(dh) + 1);
+    downTaps.reserve(2 * static_cast<std::size_t>(dh) + 1);
+    for (int r = 0; r < dh; ++r) {
+      downFirst.push_back(static_cast<int>(downTaps.size()));
+      AppendRowRun(r, k, src.height(), &downTaps);
+    }
+    downFirst.push_back(static_cast<int>(downTaps.size()));
+  } catch (const std::bad_alloc&) {
+    return kOutOfMemory;
+  }
+  if (!PairRuns(acrossTaps, acrossFirst, &across) || !PairRuns(downTaps, downFirst, &down)) {
+    return std::nullopt;
+  }
+  const OpResult r = EnlargeRows<Channels>(progress, src, dst, across, down,
+                                           static_cast<std::uint32_t>(k.cx * k.cy));
+  if (r == kOk) {
+    geometry::ReportDone(progress);
+  }
+  return r;
+}
+
 template <int Channels, typename Sum>
 OpResult ResampleRows(ProgressWindow progress, const Dib& src, Dib& dst, const Kernel& k) {
   const int sw = src.width();
@@ -66,6 +238,11 @@ OpResult ResampleRows(ProgressWindow progress, const Dib& src, Dib& dst, const K
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }
+  if (k.cx <= 256 && k.cy <= 256) {
+    if (const std::optional<OpResult> r = TryEnlarge<Channels>(progress, src, dst, k, across, first)) {
+      return *r;
+    }
+  }
 
   const std::uint8_t* sbase = src.row(0);
   const std::size_t stride = src.stride();
@@ -73,11 +250,8 @@ OpResult ResampleRows(ProgressWindow progress, const Dib& src, Dib& dst, const K
     if (ProgressStep(progress, r + 1, dh)) {
       return kCancelled;
     }
-    const float v = static_cast<float>(r) / k.sy;
-    const int startRow = static_cast<int>(v);
-    const int firstRowWeight = static_cast<int>(256.5 - (v - static_cast<float>(startRow)) * 256.0f);
     down.clear();
-    AppendRun(startRow, firstRowWeight, k.cy, sh - 1, &down);
+    AppendRowRun(r, k, sh, &down);
     std::uint8_t* out = dst.row(r);
 
     for (int c = 0; c < dw; ++c) {

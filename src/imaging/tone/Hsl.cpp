@@ -3,6 +3,9 @@
 // green 82, cyan 123, blue 164, magenta 205. Lightness and saturation are 0..255.
 
 #include <algorithm>
+#include <cstdint>
+#include <new>
+#include <vector>
 
 #include "imaging/tone/Tone.h"
 #include "imaging/tone/ToneRows.h"
@@ -101,6 +104,111 @@ ToneTable ScaleTable(int percent, int limit) {
   return t;
 }
 
+// AdjustHSL on 24-bit rows with the divisions moved into tables. Saturation and
+// lightness, and so m1, m2 and the (m2 - m1) * 255 / m2 step of the reconstruction,
+// depend on the largest and smallest channel alone: one entry per (max, min) pair,
+// filled once per image. The hue's 41 * x / d (0 <= x <= d) comes from a shared table.
+// The pixel loop is the same integer arithmetic as ToHsl and FromHsl, entry for entry.
+class HslRows {
+public:
+  // Entries of `pairs`: m1 | m2 << 8 | (((m2 - m1) * 255 / m2) * m2) << 16.
+  HslRows(const ToneTable& hueTable, const ToneTable& satTable, const ToneTable& lumTable,
+          std::vector<std::uint32_t>& pairs)
+      : hue_(hueTable), pairs_(pairs.data()) {
+    for (int mx = 0; mx < 256; ++mx) {
+      for (int mn = 0; mn <= mx; ++mn) {
+        pairs[static_cast<std::size_t>(mx * 256 + mn)] = PairEntry(mx, mn, satTable, lumTable);
+      }
+    }
+  }
+
+  void Convert(std::uint8_t* p, int width) const {
+    const std::uint8_t* steps = HueSteps().data();
+    for (int x = 0; x < width; ++x, p += 3) {
+      const int b = p[0];
+      const int g = p[1];
+      const int r = p[2];
+      const int mx = std::max({r, g, b});
+      const int mn = std::min({r, g, b});
+      const int d = mx - mn;
+      // The sextant test of ToHsl, in its order: which channel is the largest, which the
+      // smallest, and so the channel `o` whose distance from the largest sets the hue.
+      int sextant;
+      if (mx == r) {
+        sextant = mn == g ? 0 : 1;
+      } else if (mx == g) {
+        sextant = mn == b ? 2 : 3;
+      } else {
+        sextant = mn == r ? 4 : 5;
+      }
+      const int o = sextant % 3 == 0 ? b : (sextant % 3 == 1 ? g : r);
+      const int step = steps[d * 256 + (mx - o)];
+      const int h = d == 0 ? 0 : kHueBase[sextant] + ((sextant & 1) != 0 ? -step : step);
+      const int hh = hue_[static_cast<std::size_t>(h & 0xFF)];
+      const std::uint32_t e = pairs_[mx * 256 + mn];
+      const int m1 = static_cast<int>(e & 0xFF);
+      const int m2 = static_cast<int>((e >> 8) & 0xFF);
+      const int k = hh / 41;
+      const int f = hh - 41 * k;
+      const int dd = (static_cast<int>(e >> 16) * f + 5120) / 10240;
+      const std::uint8_t v[4] = {ClampByte(m1), ClampByte(m2), ClampByte(m1 + dd), ClampByte(m2 - dd)};
+      const std::uint8_t* order = kOrder[k];
+      p[0] = v[order[0]];
+      p[1] = v[order[1]];
+      p[2] = v[order[2]];
+    }
+  }
+
+private:
+  // Sextants in ToHsl's order: red largest with green or blue smallest, green largest
+  // with blue or red smallest, blue largest with red or green smallest. Even ones add
+  // the step, odd ones subtract it.
+  static constexpr int kHueBase[6] = {-51, 41, 41, 123, 123, -51};
+  // FromHsl's blue, green, red by sextant k, as indices into {lo, hi, rise, fall}.
+  static constexpr std::uint8_t kOrder[7][3] = {{0, 2, 1}, {0, 1, 3}, {2, 1, 0}, {1, 3, 0},
+                                                {1, 0, 2}, {3, 0, 1}, {3, 0, 1}};
+
+  // 41 * x / d for 0 <= x <= d <= 255, at [d * 256 + x].
+  static const std::vector<std::uint8_t>& HueSteps() {
+    static const std::vector<std::uint8_t> table = [] {
+      std::vector<std::uint8_t> t(256 * 256);
+      for (int d = 1; d < 256; ++d) {
+        for (int x = 0; x <= d; ++x) {
+          t[static_cast<std::size_t>(d * 256 + x)] = static_cast<std::uint8_t>(41 * x / d);
+        }
+      }
+      return t;
+    }();
+    return table;
+  }
+
+  static std::uint32_t PairEntry(int mx, int mn, const ToneTable& satTable, const ToneTable& lumTable) {
+    const int l = (mx + mn + 1) / 2;
+    if (l == 0) {
+      return 0;  // black stays black
+    }
+    int s = 0;
+    if (mx != mn) {
+      const int d = mx - mn;
+      const int raw = l <= 128 ? (d * 4096) / (mx + mn) : (d * 4096) / (510 - mx - mn);
+      s = (raw * 255 + 2048) >> 12;
+    }
+    const int ss = satTable[static_cast<std::size_t>(s)];
+    const int ll = lumTable[static_cast<std::size_t>(l)];
+    const int m2 = ll < 128 ? ((ss + 255) * ll + 128) / 255 : ll + ss - (ll * ss + 128) / 255;
+    if (m2 <= 0) {
+      return 0;
+    }
+    const int m1 = 2 * ll - m2;
+    const int slope = ((m2 - m1) * 255) / m2;
+    return static_cast<std::uint32_t>(m1) | static_cast<std::uint32_t>(m2) << 8 |
+           static_cast<std::uint32_t>(slope * m2) << 16;
+  }
+
+  const ToneTable& hue_;
+  const std::uint32_t* pairs_;
+};
+
 // Copies the source and converts every 24-bit pixel, or else every colour-table entry
 // (reserved byte set to 0), through convert(b, g, r) -> Bgr.
 template <typename Convert>
@@ -153,6 +261,25 @@ OpResult AdjustHSLDIB(ProgressWindow progress, const Dib* source, DibHandle* res
   const ToneTable hueTable = ScaleTable(hue, 240);
   const ToneTable satTable = ScaleTable(saturation, 255);
   const ToneTable lumTable = ScaleTable(lightness, 255);
+  if (source->bitCount() == 24) {
+    std::vector<std::uint32_t> pairs;
+    try {
+      pairs.resize(256 * 256);
+    } catch (const std::bad_alloc&) {
+      return kOutOfMemory;
+    }
+    const HslRows rows(hueTable, satTable, lumTable, pairs);
+    DibHandle copy;
+    if (const OpResult r = CopyDIB(source, &copy); r != kOk) {
+      return r;
+    }
+    const int width = copy->width();
+    if (!tone::ForEachRow(progress, *copy, [&](std::uint8_t* p) { rows.Convert(p, width); })) {
+      return kCancelled;
+    }
+    *result = std::move(copy);
+    return kOk;
+  }
   return ConvertColours(progress, source, result, [&](int b, int g, int r) {
     const Hsl hsl = ToHsl(r, g, b);
     if (hsl.l == 0) {

@@ -113,7 +113,7 @@ private slots:
     editor_->statusBar()->clearMessage();
     QCOMPARE(editor_->statusText(), QStringLiteral("Ready"));
 
-    QVERIFY(!editor_->findChild<QPushButton*>(QStringLiteral("startButton"))->isEnabled());
+    QVERIFY(editor_->findChild<QPushButton*>(QStringLiteral("startButton"))->isEnabled());
   }
 
   void addPlacesAfterTheSelection() {

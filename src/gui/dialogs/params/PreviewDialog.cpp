@@ -9,7 +9,7 @@
 
 #include "commands/ErrorText.h"
 #include "gui/dialogs/DialogText.h"
-#include "gui/dialogs/params/DibPicture.h"
+#include "gui/DibPicture.h"
 #include "gui/dialogs/params/PreviewFrame.h"
 #include "gui/dialogs/params/TemplateLayouts.h"
 

@@ -1,4 +1,4 @@
-#include "gui/dialogs/params/DibPicture.h"
+#include "gui/DibPicture.h"
 
 #include <QList>
 
