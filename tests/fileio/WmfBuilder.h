@@ -3,6 +3,7 @@
 // Windows metafiles built byte by byte from the published record layout, for the
 // metafile tests and the bad-file corpus.
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -140,7 +141,14 @@ public:
     put16(out, 0x0300);
     put32(out, static_cast<std::uint32_t>((18 + body.size()) / 2));
     put16(out, static_cast<std::uint16_t>(objects_));
-    put32(out, 0);
+    std::uint32_t largest = 0;
+    for (std::size_t at = 0; at + 4 <= body.size();) {
+      const std::uint32_t w = body[at] | (body[at + 1] << 8) | (body[at + 2] << 16) | (std::uint32_t{body[at + 3]} << 24);
+      largest = std::max(largest, w);
+      if (w == 0 || w > (body.size() - at) / 2) break;
+      at += std::size_t{w} * 2;
+    }
+    put32(out, largest);
     put16(out, 0);
     out.insert(out.end(), body.begin(), body.end());
     return out;

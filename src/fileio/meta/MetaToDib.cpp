@@ -42,7 +42,8 @@ public:
   std::uint32_t colour(int i) const { return order_[i]; }
 
 private:
-  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;  // never a 0x00RRGGBB value
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;  // never a 0x00RRGGBB value (the
+                                                        // renderer may set the top byte)
   int limit_;
   int count_ = 0;
   std::uint32_t keys_[1024];
@@ -56,7 +57,7 @@ Code RasterToDib(const meta::Raster& r, int bits, DibHandle* out) {
     auto set = std::make_unique<ColourSet>(limit);
     bool fits = true;
     for (std::uint32_t px : r.pixels) {
-      if (set->add(px) < 0) {
+      if (set->add(px & 0xFFFFFFu) < 0) {
         fits = false;
         break;
       }
@@ -76,7 +77,7 @@ Code RasterToDib(const meta::Raster& r, int bits, DibHandle* out) {
         std::uint8_t* row = d.row(r.height - 1 - y);
         const std::uint32_t* src = r.pixels.data() + static_cast<std::size_t>(y) * r.width;
         for (int x = 0; x < r.width; ++x) {
-          const int i = set->add(src[x]);
+          const int i = set->add(src[x] & 0xFFFFFFu);
           switch (bits) {
             case 8: row[x] = static_cast<std::uint8_t>(i); break;
             case 4: row[x / 2] |= static_cast<std::uint8_t>((x & 1) ? i : i << 4); break;

@@ -13,7 +13,8 @@
 
 namespace km::meta {
 
-// Pixels as 0x00RRGGBB words, top row first, `width` words a row.
+// Pixels as 0xXXRRGGBB words (the top byte means nothing), top row first, `width`
+// words a row.
 struct Raster {
   int width = 0;
   int height = 0;
