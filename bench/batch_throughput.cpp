@@ -32,6 +32,7 @@
 #include "common/MessageService.h"
 #include "common/Profile.h"
 #include "fileio/FileTypeTable.h"
+#include "fileio/IoSettings.h"
 #include "fileio/WriteImage.h"
 #include "fileio/imgx/Imgx.h"
 #include "imaging/Dib.h"
@@ -166,8 +167,10 @@ double RunBatchOnce(const Corpus& c, int* converted) {
   settings.subType = 0;
   settings.currentLogPath = c.root + "/CURRENT.LOG";
   km::MemoryProfile profile;
-  profile.setInt("ScriptRun", "OutCompression", 15);  // quality 100 - 15 = 85
-  profile.setInt("ScriptRun", "OutDPI", 300);
+  km::OutputOptions stored;
+  stored.compression = 15;  // quality 100 - 15 = 85
+  stored.dpi = 300;
+  km::SaveOutputOptions(profile, stored);
   km::BatchObserver observer;
   km::SilentMessageService messages;
   const km::FileTypeTable types;

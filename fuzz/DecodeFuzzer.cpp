@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "common/Profile.h"
 #include "fileio/FileTypeTable.h"
 #include "fileio/ReadImage.h"
 
@@ -40,19 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   }
   static const km::FileTypeTable types;
-  static const km::MemoryProfile profile;
+  static const km::InputPreferences preferences;
   const std::string path = "/proc/self/fd/" + std::to_string(fd);
   const int entry = 1 + data[0] % types.entryCount();
 
-  km::DibHandle image;
-  km::ImageTypeCode type = 0;
-  std::int16_t transparent = -1;
-  km::imgx::ExtraHandle extra;
-  const int code = km::ReadImageFile(nullptr, types, profile, &image, path, entry, &type, &transparent, &extra);
-  if ((code == 0) != (image != nullptr)) {
+  const km::ReadResult read = km::ReadImageFile(nullptr, types, preferences, path, entry);
+  if ((read.code == 0) != (read.image != nullptr)) {
     std::abort();  // a code with an image, or success without one
   }
-  if (image && km::ValidateDib(image.get()) != km::kOk) {
+  if (read.image && km::ValidateDib(read.image.get()) != km::kOk) {
     std::abort();
   }
   return 0;

@@ -1,26 +1,20 @@
 #include "batch/BatchRun.h"
 
-#include <fcntl.h>
-#include <fnmatch.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "StringTable.h"
+#include "batch/ListFile.h"
+#include "batch/LogFile.h"
+#include "batch/OutputFile.h"
 #include "commands/Dispatcher.h"
 #include "commands/ErrorText.h"
-#include "common/SystemError.h"
-#include "fileio/ReadImage.h"
-#include "fileio/WriteImage.h"
+#include "fileio/IoSettings.h"
 #include "imaging/palette/Palette.h"
+#include "script/CommandCodes.h"
 
 namespace km {
 
@@ -49,8 +43,8 @@ enum : int {
   kTextScanningFile = 2078,
   kTextScanning = 2083,
   kTextGeneratingOptimum = 2084,
-  kTextNoOutputOptions = 2086,
   kTextFinished = 2087,
+  kTextLogNotSaved = 2065,
   kTextReading = 1522,
   kTextSaving = 1523,
   kTextNotConverted = 1524,
@@ -79,102 +73,7 @@ bool Exists(const std::string& path) {
   return fs::exists(path, ec);
 }
 
-// A name in the output folder that no other run uses: hidden, unique to this process
-// and file, and ending in the output's extension (encoders name companion files after
-// it). It does not repeat the output's name, so an output name that just fits the
-// system's limit still has a temporary name that fits.
-std::string TemporaryOutputName(const std::string& outputPath) {
-  static std::atomic<unsigned> counter{0};
-  const auto slash = outputPath.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? std::string() : outputPath.substr(0, slash + 1);
-  const std::string name = NamePart(outputPath);
-  const auto dot = name.find_last_of('.');
-  const std::string extension = dot == std::string::npos ? std::string() : name.substr(dot);
-  return folder + ".kilnmark-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + extension;
-}
-
-// Files an encoder writes beside its image (the CUT palette), named after the image.
-std::vector<std::string> CompanionFiles(const std::string& imagePath) {
-  std::vector<std::string> files;
-  const auto dot = imagePath.find_last_of('.');
-  const auto slash = imagePath.find_last_of('/');
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-    const std::string stem = imagePath.substr(0, dot);
-    for (const char* ext : {".pal", ".PAL"}) {
-      files.push_back(stem + ext);
-    }
-  }
-  return files;
-}
-
 }  // namespace
-
-bool ReadListFile(const std::string& path, std::vector<std::string>* lines) {
-  lines->clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    return false;
-  }
-  std::string current;
-  char c = 0;
-  while (in.get(c)) {
-    if (c == '\r') {
-      continue;
-    }
-    if (c == '\n' || c == '\0') {
-      if (current.empty()) {
-        return true;  // the first empty line ends the list
-      }
-      lines->push_back(current);
-      current.clear();
-      continue;
-    }
-    current.push_back(c);
-  }
-  if (in.bad()) {
-    lines->clear();
-    return false;
-  }
-  if (!current.empty()) {
-    lines->push_back(current);
-  }
-  return true;
-}
-
-bool SaveLogFile(const std::string& path, const std::vector<std::string>& lines, std::string* reason) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) {
-    if (reason != nullptr) {
-      *reason = SystemErrorText(errno);
-    }
-    return false;
-  }
-  bool ok = true;
-  for (const std::string& line : lines) {
-    ok = ok && std::fwrite(line.data(), 1, line.size(), f) == line.size() && std::fwrite("\r\n", 1, 2, f) == 2;
-  }
-  const int err = errno;
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok && reason != nullptr) {
-    *reason = SystemErrorText(err);
-  }
-  return ok;
-}
-
-std::string CurrentLogPath() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  fs::path base;
-  if (state != nullptr && state[0] == '/') {
-    base = state;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = fs::path(home != nullptr ? home : "/tmp") / ".local" / "state";
-  }
-  const fs::path folder = base / "kilnmark";
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  return (folder / "CURRENT.LOG").string();
-}
 
 std::string TitleProgressText(const std::string& scriptPath, int a, int b, bool scanning) {
   std::string text = NamePart(scriptPath) + " - ";
@@ -182,58 +81,6 @@ std::string TitleProgressText(const std::string& scriptPath, int a, int b, bool 
     return text + FormatString(kTextFinished, a);
   }
   return text + FormatString(scanning ? kTextScanningFile : kTextProcessingFile, a, b);
-}
-
-bool BuildFileList(std::string* listPath, const std::string& pattern, const std::string& folder,
-                   const std::string& names, MessageService& messages) {
-  const fs::path temp = fs::temp_directory_path();
-  std::string templ = (temp / "TMPXXXXXX").string();
-  const int fd = ::mkstemp(templ.data());
-  if (fd < 0) {
-    messages.message(LoadString(kTextTempListFailed), MessageIcon::Exclamation);
-    return false;
-  }
-  std::string content;
-  if (!names.empty()) {
-    content = names;
-  } else {
-    std::string searchFolder = folder;
-    std::string searchPattern = pattern;
-    if (folder.empty()) {
-      const auto slash = pattern.find_last_of('/');
-      searchFolder = slash == std::string::npos ? "." : (slash == 0 ? "/" : pattern.substr(0, slash));
-      searchPattern = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-    }
-    if (searchPattern.empty() || searchPattern == "*.*") {
-      searchPattern = "*";  // every file, with or without a dot
-    }
-    std::vector<std::string> found;
-    std::error_code ec;
-    for (fs::directory_iterator it(searchFolder, ec), end; !ec && it != end; it.increment(ec)) {
-      const std::string name = it->path().filename().string();
-      std::error_code typeError;
-      if (name.empty() || name[0] == '.' || !it->is_regular_file(typeError)) {
-        continue;
-      }
-      if (::fnmatch(searchPattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0) {
-        found.push_back(name);
-      }
-    }
-    std::sort(found.begin(), found.end());
-    const std::string prefix = folder.empty() && pattern.find('/') != std::string::npos ? searchFolder : "";
-    for (const std::string& name : found) {
-      content += (prefix.empty() ? name : JoinPath(prefix, name)) + "\n";
-    }
-  }
-  const bool written = ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed) {
-    std::remove(templ.c_str());
-    messages.message(LoadString(kTextTempListFailed), MessageIcon::Exclamation);
-    return false;
-  }
-  *listPath = templ;
-  return true;
 }
 
 BatchRun::BatchRun(const CScript& script, BatchSettings settings, Profile& profile, BatchObserver& observer,
@@ -275,20 +122,28 @@ void BatchRun::TitleProgress(int a, int b) {
   }
 }
 
+std::string BatchRun::InputPath(const std::string& line) const {
+  return settings_.fullPathLines ? line : JoinPath(settings_.inputFolder, line);
+}
+
 bool BatchRun::AbortCheck() {
   if (aborted_) {
     return true;
   }
-  if (!observer_.abortRequested()) {
+  if (!abort_.load()) {
     return false;
   }
-  if (messages_.askYesNo(LoadString(kTextAbortQuestion), MessageIcon::Question)) {
+  const bool stop = stopWithoutAsking_.load() ||
+                    messages_.askYesNo(LoadString(kTextAbortQuestion), MessageIcon::Question) ||
+                    stopWithoutAsking_.load();  // the window closed while the question was open
+  if (stop) {
     aborted_ = true;
     outcome_.aborted = true;
     Log(LoadString(kTextUserAbort));
     return true;
   }
-  observer_.clearAbortRequest();
+  abort_.store(false);
+  observer_.abortCleared();
   return false;
 }
 
@@ -320,27 +175,21 @@ bool BatchRun::PaletteScanPass(RgbQuad* palette, int* count, int includeWindows,
       scanning_ = false;
       return false;
     }
-    const std::string& line = lines_[static_cast<std::size_t>(i)];
-    const std::string input = settings_.fullPathLines ? line : JoinPath(settings_.inputFolder, line);
+    const std::string input = InputPath(lines_[static_cast<std::size_t>(i)]);
     observer_.fileStarted(i + 1, total, true);
     observer_.statusLine1(FormatString(kTextScanningFile, i + 1, total));
     observer_.statusLine2(LoadString(kTextGeneratingOptimum));
     Log(LoadString(kTextScanning) + input);
     TitleProgress(i + 1, total);
-    DibHandle image;
-    ImageTypeCode type = 0;
-    std::int16_t transparent = -1;
-    const int code = ReadImageFile(observer_.progress(), types_, profile_, &image, input, settings_.inputTypeIndex,
-                                   &type, &transparent, nullptr);
-    if (code != 0 || !image) {
-      ReportReadFailure(code != 0 ? code : imgx::kCorrupt);
+    const ReadResult read = ReadImageFile(observer_.progress(), types_, input_, input, settings_.inputTypeIndex);
+    if (read.code != 0 || !read.image) {
+      ReportReadFailure(read.code != 0 ? read.code : imgx::kCorrupt);
       continue;
     }
-    const OpResult added = gatherer.OptPaletteAddDIB(image.get());
+    const OpResult added = gatherer.OptPaletteAddDIB(read.image.get());
     if (added != kOk) {
       Log(ErrorText(LowCode(added)));
     }
-    observer_.pumpEvents();
   }
   Log(LoadString(kTextGenerating));
   std::fill(palette, palette + kPaletteEntries, RgbQuad{});
@@ -353,47 +202,47 @@ bool BatchRun::PaletteScanPass(RgbQuad* palette, int* count, int includeWindows,
 int BatchRun::WriteAtomically(const std::string& outputPath, const Dib* image, const imgx::ImageExtra* extra,
                               int transparentValue) {
   const std::string temp = TemporaryOutputName(outputPath);
+  const std::vector<std::string> files = TemporaryFiles(temp);
   const int grey = IsDIBGreyScaled(image) ? 1 : 0;
-  observer_.temporaryOutput(temp, true);
-  const int code = WriteImageFile(observer_.progress(), profile_, temp, image, extra, settings_.outputFormat,
-                                  settings_.subType, grey, transparentValue);
+  observer_.temporaryOutput(files, true);
+  const int code = WriteImageFile(observer_.progress(), output_, temp, image, extra, grey, transparentValue);
   const int result = FinishTemporary(temp, outputPath, code);
-  observer_.temporaryOutput(temp, false);
+  observer_.temporaryOutput(files, false);
   return result;
 }
 
-int BatchRun::FinishTemporary(const std::string& temp, const std::string& outputPath, int code) {
-  const auto tempCompanions = CompanionFiles(temp);
-  const auto finalCompanions = CompanionFiles(outputPath);
-  std::error_code ec;
-  if (code != 0 || !Exists(temp)) {
-    fs::remove(temp, ec);
-    for (const auto& c : tempCompanions) {
-      fs::remove(c, ec);
-    }
-    // A format or sub-type outside the lists writes nothing and still answers 0.
-    return code;
+void BatchRun::WriteOutput(const std::string& outputPath, const ReadResult& read, const Dib* image) {
+  // A "Set Output Options" command from a damaged or hand-made script can name a format
+  // or sub-type that does not exist: nothing can be written, and the file is not counted.
+  if (!IsOutputListed(output_.format, output_.subType)) {
+    Log(ErrorText(kInvalidArgument, settings_.showErrors, messages_));
+    ++outcome_.failed;
+    return;
   }
-  fs::rename(temp, outputPath, ec);
-  if (ec) {
-    fs::remove(temp, ec);
-    for (const auto& c : tempCompanions) {
-      fs::remove(c, ec);
-    }
-    return imgx::kWriteError;
+  const int depthMessage = CheckOutputDepth(output_.format, output_.subType, image);
+  if (depthMessage != 0) {
+    Log(ErrorText(-depthMessage, settings_.showErrors, messages_));
+    ++outcome_.failed;
+    return;
   }
-  for (std::size_t i = 0; i < tempCompanions.size(); ++i) {
-    if (Exists(tempCompanions[i])) {
-      fs::rename(tempCompanions[i], finalCompanions[i], ec);
-    }
+  // The reader's transparent index goes to the writer as it is (-1: none).
+  const int transparentValue = read.transparentIndex < 0 ? -1 : read.transparentIndex;
+  const int writeCode = WriteAtomically(outputPath, image, read.extra.get(), transparentValue);
+  if (writeCode == 0) {
+    ++outcome_.converted;
+  } else if (writeCode == imgx::kCancelled) {
+    Log(LoadString(kTextEscSkipped));
+    ++outcome_.failed;
+  } else {
+    Log(ErrorText(writeCode, settings_.showErrors, messages_));
+    ++outcome_.failed;
   }
-  return 0;
 }
 
 bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* palette, int paletteCount) {
   const int total = static_cast<int>(lines_.size());
-  const std::string input = settings_.fullPathLines ? line : JoinPath(settings_.inputFolder, line);
-  const std::string output = ReplaceExtension(JoinPath(settings_.outputFolder, NamePart(line)), settings_.outputFormat);
+  const std::string input = InputPath(line);
+  const std::string output = ReplaceExtension(JoinPath(settings_.outputFolder, NamePart(line)), output_.format);
 
   observer_.fileStarted(number, total, false);
   observer_.statusLine1(FormatString(kTextProcessingFile, number, total));
@@ -401,19 +250,13 @@ bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* pa
   Log(LoadString(kTextReading) + input);
   TitleProgress(number, total);
 
-  DibHandle image;
-  imgx::ExtraHandle extra;
-  ImageTypeCode type = 0;
-  std::int16_t transparent = -1;
-  const int readCode = ReadImageFile(observer_.progress(), types_, profile_, &image, input, settings_.inputTypeIndex,
-                                     &type, &transparent, &extra);
-  if (readCode != 0 || !image) {
-    ReportReadFailure(readCode != 0 ? readCode : imgx::kCorrupt);
+  ReadResult read = ReadImageFile(observer_.progress(), types_, input_, input, settings_.inputTypeIndex);
+  if (read.code != 0 || !read.image) {
+    ReportReadFailure(read.code != 0 ? read.code : imgx::kCorrupt);
     ++outcome_.failed;
     return false;
   }
-  // The reader's transparent index goes to the writer as it is (-1: none).
-  const int transparentValue = transparent < 0 ? -1 : transparent;
+  DibHandle image = std::move(read.image);
 
   if (AbortCheck()) {
     return false;
@@ -422,7 +265,6 @@ bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* pa
   const int count = script_.GetCount();
   for (int i = 0; i < count; ++i) {
     observer_.commandStarting(i);
-    observer_.pumpEvents();
     if (AbortCheck()) {
       return false;
     }
@@ -440,7 +282,6 @@ bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* pa
         messages_.message(text, MessageIcon::Stop);
       }
     }
-    observer_.pumpEvents();
   }
 
   Log(LoadString(kTextScriptComplete));
@@ -464,22 +305,7 @@ bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* pa
     Log(LoadString(kTextOverwriting));
   }
 
-  const int depthMessage = CheckOutputDepth(settings_.outputFormat, settings_.subType, image.get());
-  if (depthMessage != 0) {
-    Log(ErrorText(-depthMessage, settings_.showErrors, messages_));
-    ++outcome_.failed;
-    return true;
-  }
-  const int writeCode = WriteAtomically(output, image.get(), extra.get(), transparentValue);
-  if (writeCode == 0) {
-    ++outcome_.converted;
-  } else if (writeCode == imgx::kCancelled) {
-    Log(LoadString(kTextEscSkipped));
-    ++outcome_.failed;
-  } else {
-    Log(ErrorText(writeCode, settings_.showErrors, messages_));
-    ++outcome_.failed;
-  }
+  WriteOutput(output, read, image.get());
   return true;
 }
 
@@ -487,18 +313,14 @@ bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* pa
 // already in the file never change after the palette pass, so only the new ones are
 // appended: a long run writes its log once, not once per file.
 void BatchRun::SaveCurrentLog() {
-  std::string reason;
+  bool ok = false;
   if (currentLogLines_ == 0 || currentLogLines_ > log_.size()) {
-    currentLogLines_ = SaveLogFile(settings_.currentLogPath, log_, &reason) ? log_.size() : 0;
-    return;
+    std::string reason;
+    ok = SaveLogFile(settings_.currentLogPath, log_, &reason);
+  } else {
+    ok = AppendLogFile(settings_.currentLogPath, log_, currentLogLines_);
   }
-  std::FILE* f = std::fopen(settings_.currentLogPath.c_str(), "ab");
-  bool ok = f != nullptr;
-  for (std::size_t i = currentLogLines_; ok && i < log_.size(); ++i) {
-    ok = std::fwrite(log_[i].data(), 1, log_[i].size(), f) == log_[i].size() && std::fwrite("\r\n", 1, 2, f) == 2;
-  }
-  ok = (f != nullptr && std::fclose(f) == 0) && ok;
-  // After a failed append the next save rewrites the whole file.
+  // After a failed save or append the next save rewrites the whole file.
   currentLogLines_ = ok ? log_.size() : 0;
 }
 
@@ -506,6 +328,11 @@ int BatchRun::RunBatch() {
   outcome_ = BatchOutcome{};
   currentLogLines_ = 0;
   aborted_ = false;
+  // The stored preferences and options as they are now hold for the whole run.
+  input_ = LoadInputPreferences(profile_);
+  output_ = LoadOutputOptions(profile_);
+  output_.format = settings_.outputFormat;
+  output_.subType = settings_.subType;
   observer_.mainStatus(LoadString(kTextRunning));
 
   if (!ReadListFile(settings_.listFile, &lines_)) {
@@ -514,6 +341,7 @@ int BatchRun::RunBatch() {
     }
     messages_.message(LoadString(kTextTempListFailed), MessageIcon::Exclamation);
     observer_.mainStatus(std::string());
+    observer_.runFinished(outcome_);
     return 0;
   }
   outcome_.listOpened = true;
@@ -528,7 +356,9 @@ int BatchRun::RunBatch() {
   }
 
   if (scanned) {
-    profile_.setInt("Format", "WMF_Prompt", 1);
+    // Metafiles of the run are rendered at the stored size without asking.
+    input_.metafilePrompt = 1;
+    SaveMetafilePrompt(profile_, input_.metafilePrompt);
     std::error_code ec;
     fs::create_directories(settings_.outputFolder, ec);
     for (int i = 0; i < outcome_.total; ++i) {
@@ -542,7 +372,6 @@ int BatchRun::RunBatch() {
       if (reachedEnd) {
         SaveCurrentLog();
       }
-      observer_.pumpEvents();
     }
   }
 
@@ -557,71 +386,13 @@ int BatchRun::RunBatch() {
   if (settings_.commandLineRun && !settings_.logFile.empty()) {
     std::string reason;
     if (!SaveLogFile(settings_.logFile, log_, &reason)) {
-      messages_.message(FormatString(2065, reason), MessageIcon::Stop);
+      messages_.message(FormatString(kTextLogNotSaved, reason), MessageIcon::Stop);
     }
   }
   observer_.mainStatus(LoadString(kTextRunComplete));
-  observer_.runFinished();
+  observer_.runFinished(outcome_);
   TitleProgress(-2, -2);
   return 1;
-}
-
-int PrepareCommandLineRun(const CScript& script, const CommandLineInput& input, Profile& profile,
-                          MessageService& messages, BatchSettings* settings) {
-  const CScriptCommand* options = script.FindCode(kSetOutputOptions);
-  if (options == nullptr) {
-    messages.message(LoadString(kTextNoOutputOptions), MessageIcon::Stop);
-    return -kTextNoOutputOptions;
-  }
-  BatchSettings s;
-  s.commandLineRun = true;
-  s.inputTypeIndex = -1;
-  s.outputFolder = options->Text1;
-  s.outputFormat = options->Int1 + 1;
-  s.subType = options->Int2;
-  s.showErrors = input.showErrors;
-  s.minimise = input.minimise;
-  s.closeAtEnd = !input.keepOpen;
-  s.logFile = input.logFile;
-  s.scriptPath = input.scriptPath;
-  profile.setInt("ScriptRun", "OutDPI", options->Int3);
-  profile.setInt("ScriptRun", "OutCompression", options->Int4);
-  profile.setInt("ScriptRun", "OutTransType", (options->Int5 >> 8) & 0xFF);
-  profile.setInt("ScriptRun", "OutTransIndex", options->Int5 & 0xFF);
-  profile.setInt("ScriptRun", "OutTransColor", static_cast<int>(options->Color1));
-
-  if (!input.fileSpec.empty()) {
-    const auto slash = input.fileSpec.find_last_of('/');
-    std::string folder;
-    std::string pattern = input.fileSpec;
-    if (slash != std::string::npos) {
-      folder = slash == 0 ? "/" : input.fileSpec.substr(0, slash);
-      pattern = input.fileSpec.substr(slash + 1);
-      s.inputFolder = folder;
-      s.fullPathLines = false;
-    } else {
-      s.inputFolder = ".";
-      s.fullPathLines = true;
-    }
-    // A name without wildcards names that one file (a missing one is then logged as
-    // not converted rather than silently matching nothing).
-    const bool wildcard = pattern.find_first_of("*?") != std::string::npos;
-    const std::string names = wildcard || pattern.empty() ? std::string() : pattern + "\n";
-    if (!BuildFileList(&s.listFile, pattern, folder.empty() ? "." : folder, names, messages)) {
-      return -kTextTempListFailed;
-    }
-    s.temporaryList = true;
-  } else if (!input.listFile.empty()) {
-    s.listFile = input.listFile;
-    s.fullPathLines = true;
-    s.inputFolder = ".";
-  } else {
-    // The library's own message for code 101, as for any failed library call.
-    ShowLibraryError(101, messages);
-    return kErrBadArgument;
-  }
-  *settings = std::move(s);
-  return 0;
 }
 
 }  // namespace km

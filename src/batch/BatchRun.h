@@ -1,20 +1,38 @@
 #pragma once
 
-// The batch run: every file of an input list is read, every script command runs on the
-// image, and the result is written in the chosen output format into the output
+// The batch engine: every file of an input list is read, every script command runs on
+// the image, and the result is written in the chosen output format into the output
 // folder, each step recorded as a line of the run's log.
 //
 // The run talks to its surroundings through three interfaces, so the GUI's status
 // window and the console runner drive the same run: a BatchObserver (status lines, log
-// lines, title progress, the abort button), a MessageService (the messages shown when
+// lines, title progress, the end of the run), a MessageService (the messages shown when
 // the run interrupts for errors, and the abort and overwrite questions) and a Profile
-// (the output settings). Reading, commands and writing receive the observer's progress
-// sink, so cancelling it stops the step in hand.
+// (the stored input preferences and output options, read once when the run starts).
 //
-// Outputs are never half-written: each is written to a temporary name in the output
-// folder and renamed over the target when complete; a failed or cancelled write leaves
-// the previous file, if any, untouched and no temporary file behind.
+// Threads. RunBatch runs on the thread that calls it; a window starts it on a worker
+// with BatchThread (batch/BatchThread.h). Every observer and message-service call is
+// made on that thread, the one running RunBatch, in the order of the run:
+//  - observer calls report and must not block; a window forwards them to its UI
+//    thread (queued signals) and returns;
+//  - a message-service call is a question or a message the run waits on: it returns
+//    only once answered (PostedMessageService in common/PostedMessages.h hands each to
+//    the UI thread and blocks the worker until the window answers).
+// RequestAbort and StopWithoutAsking may be called from any thread, and from a signal
+// handler. The script, table, observer, message service and profile must outlive the
+// run and stay unchanged while it runs; the profile is read when RunBatch starts and
+// written once ("WMF_Prompt"), on the run's thread, so a window gives the run a
+// profile object of its own. log() and outcome() are read once RunBatch has returned.
+//
+// Reading, commands and writing receive the observer's progress sink, so cancelling
+// it stops the step in hand ("User pressed ESC. File skipped."). The abort request is
+// a separate flag, looked at before each file, after reading and before each command;
+// a sink whose cancelled() also reads abortRequested() makes "&Abort" stop the step in
+// hand as well.
+//
+// Outputs are never half-written (batch/OutputFile.h).
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,7 +40,8 @@
 #include "common/MessageService.h"
 #include "common/Profile.h"
 #include "fileio/FileTypeTable.h"
-#include "fileio/imgx/Imgx.h"
+#include "fileio/ReadImage.h"
+#include "fileio/WriteImage.h"
 #include "imaging/Dib.h"
 #include "imaging/Progress.h"
 #include "script/Script.h"
@@ -47,39 +66,7 @@ struct BatchSettings {
   std::string currentLogPath;     // rewritten after every file; CurrentLogPath() when empty
 };
 
-// What the status window shows. Every method has a do-nothing default.
-class BatchObserver {
-public:
-  virtual ~BatchObserver() = default;
-  virtual void statusLine1(const std::string& /*text*/) {}
-  virtual void statusLine2(const std::string& /*text*/) {}
-  virtual void logLineAdded(const std::string& /*line*/) {}
-  // The last log line grew (the colour count of the palette pass is appended to it).
-  virtual void logLineChanged(const std::string& /*line*/) {}
-  // The main window's title while minimised; empty restores the normal title.
-  virtual void title(const std::string& /*text*/) {}
-  // The main window's status-bar text ("Running Batch Process" ...).
-  virtual void mainStatus(const std::string& /*text*/) {}
-  // File `number` of `total` starts (scanning: the palette pass).
-  virtual void fileStarted(int /*number*/, int /*total*/, bool /*scanning*/) {}
-  // Script line `index` (0-based) is about to run on the current image.
-  virtual void commandStarting(int /*index*/) {}
-  // Lets the interface breathe between steps.
-  virtual void pumpEvents() {}
-  // The "&Abort" button: set by the user, cleared when the user answers No.
-  virtual bool abortRequested() { return false; }
-  virtual void clearAbortRequest() {}
-  // The sink reading, commands and writing report to (may be null).
-  virtual ProgressWindow progress() { return nullptr; }
-  // An output is being written to the temporary file `path` (writing true), or that
-  // write has ended and the file is gone or renamed (writing false). A front end that
-  // can be killed mid-write removes the file then.
-  virtual void temporaryOutput(const std::string& /*path*/, bool /*writing*/) {}
-  // The run has ended: OK and "&Save Log..." become usable.
-  virtual void runFinished() {}
-};
-
-// How the last run ended, for the console runner's exit status.
+// How a run ended.
 struct BatchOutcome {
   bool listOpened = false;  // false: the list file could not be read
   bool aborted = false;     // the user stopped the run
@@ -88,17 +75,67 @@ struct BatchOutcome {
   int failed = 0;           // files read but not written, or not read
 };
 
+// What the status window shows. Called on the thread running RunBatch (see above);
+// every method has a do-nothing default.
+class BatchObserver {
+public:
+  virtual ~BatchObserver() = default;
+  virtual void statusLine1(const std::string& /*text*/) {}
+  virtual void statusLine2(const std::string& /*text*/) {}
+  // A line was added to the log (the window appends it and scrolls to it).
+  virtual void logLineAdded(const std::string& /*line*/) {}
+  // The last log line grew (the colour count of the palette pass is appended to it).
+  virtual void logLineChanged(const std::string& /*line*/) {}
+  // The main window's title while minimised ("job.rsq - Processing File 2 of 9");
+  // empty restores the normal title. Only for runs with the minimise flag.
+  virtual void title(const std::string& /*text*/) {}
+  // The main window's status-bar text ("Running Batch Process" ...).
+  virtual void mainStatus(const std::string& /*text*/) {}
+  // File `number` of `total` starts (scanning: the palette pass).
+  virtual void fileStarted(int /*number*/, int /*total*/, bool /*scanning*/) {}
+  // Script line `index` (0-based) is about to run on the current image.
+  virtual void commandStarting(int /*index*/) {}
+  // The user answered No to the abort question: the request is cleared and the run
+  // goes on with the same file.
+  virtual void abortCleared() {}
+  // The sink reading, commands and writing report to (may be null). Its report() and
+  // cancelled() are called on the run's thread.
+  virtual ProgressWindow progress() { return nullptr; }
+  // An output is being written (writing true): `paths` are every file that may exist
+  // until that write ends. writing false: the write has ended and none of them is left
+  // (each was removed or renamed). A front end that can be killed mid-write removes
+  // them then.
+  virtual void temporaryOutput(const std::vector<std::string>& /*paths*/, bool /*writing*/) {}
+  // The run has ended (after the last file, an abort or a failed palette pass): OK
+  // and "&Save Log..." become usable. RunBatch returns soon after.
+  virtual void runFinished(const BatchOutcome& /*outcome*/) {}
+};
+
 class BatchRun {
 public:
   BatchRun(const CScript& script, BatchSettings settings, Profile& profile, BatchObserver& observer,
            MessageService& messages, const FileTypeTable& types);
 
-  // 1 when the run reached its end, 0 when the list file cannot be opened.
+  // The whole run, on the calling thread. 1 when the run reached its end, 0 when the
+  // list file cannot be opened (nothing else happens then).
   int RunBatch();
+
+  // "&Abort" was pressed: at its next check point the run asks "Are you sure you want
+  // to abort processing?"; Yes ends the run, No clears the request. Any thread.
+  void RequestAbort() noexcept { abort_.store(true); }
+  // Ends the run at its next check point without asking (a window that is closing).
+  // Any thread.
+  void StopWithoutAsking() noexcept {
+    stopWithoutAsking_.store(true);
+    abort_.store(true);
+  }
+  // Any thread.
+  bool abortRequested() const noexcept { return abort_.load(); }
 
   // The optimum palette of command 519 gathered over every listed file. True on success.
   bool PaletteScanPass(RgbQuad* palette, int* count, int includeWindows, int algorithm, int colors);
 
+  // Read after RunBatch has returned.
   const std::vector<std::string>& log() const { return log_; }
   const BatchOutcome& outcome() const { return outcome_; }
 
@@ -109,12 +146,15 @@ private:
   void AppendToLastLine(const std::string& text);
   void TitleProgress(int a, int b);
   void ReportReadFailure(int code);
+  std::string InputPath(const std::string& line) const;
   // Steps a to h for one listed file; true when it got as far as writing (or trying to).
   bool ConvertOne(const std::string& line, int number, const RgbQuad* palette, int paletteCount);
+  // Depth check and write; counts the file.
+  void WriteOutput(const std::string& outputPath, const ReadResult& read, const Dib* image);
   int WriteAtomically(const std::string& outputPath, const Dib* image, const imgx::ImageExtra* extra,
                       int transparentValue);
-  // Renames a complete temporary output over the target, or removes it after a failure.
-  int FinishTemporary(const std::string& temp, const std::string& outputPath, int code);
+
+  static_assert(std::atomic<bool>::is_always_lock_free, "the abort flag is set from signal handlers");
 
   const CScript& script_;
   BatchSettings settings_;
@@ -122,6 +162,10 @@ private:
   BatchObserver& observer_;
   MessageService& messages_;
   const FileTypeTable& types_;
+  InputPreferences input_;  // read from the profile when the run starts
+  OutputOptions output_;    // the same, with the settings' format and sub-type
+  std::atomic<bool> abort_{false};
+  std::atomic<bool> stopWithoutAsking_{false};
   std::vector<std::string> lines_;
   std::vector<std::string> log_;
   std::size_t currentLogLines_ = 0;  // lines of log_ already in CURRENT.LOG
@@ -131,48 +175,8 @@ private:
   BatchOutcome outcome_;
 };
 
-// The input names of a list file: lines end at line feeds or NUL bytes, carriage
-// returns are ignored, and the first empty line ends the list. False when the file
-// cannot be read.
-bool ReadListFile(const std::string& path, std::vector<std::string>* lines);
-
-// Writes every log line followed by CR LF, replacing the file. False with the system's
-// description of the failure in *reason.
-bool SaveLogFile(const std::string& path, const std::vector<std::string>& lines, std::string* reason);
-
-// Where CURRENT.LOG lives: $XDG_STATE_HOME/kilnmark/CURRENT.LOG, by default under
-// ~/.local/state. The folder is created when missing.
-std::string CurrentLogPath();
-
 // The title while minimised: the script's file name + " - " + "Processing File a of b"
 // ("Scanning File ..." while scanning), or "Finished (a files converted)" when b is -1.
 std::string TitleProgressText(const std::string& scriptPath, int a, int b, bool scanning);
-
-// Writes a temporary list file (in the system's temporary folder, name prefix "TMP")
-// of the files found: in `folder` matching `pattern` when a folder is given, else the
-// pattern itself. Hidden files and folders are left out; names are sorted. With
-// `names` not empty, the names are written as given instead. False, with message 2019
-// shown, when the file cannot be created.
-bool BuildFileList(std::string* listPath, const std::string& pattern, const std::string& folder,
-                   const std::string& names, MessageService& messages);
-
-// What a command-line run was given.
-struct CommandLineInput {
-  std::string scriptPath;
-  std::string fileSpec;  // pattern or single file; empty when a list file is given
-  std::string listFile;
-  std::string logFile;
-  bool showErrors = false;
-  bool minimise = false;
-  bool keepOpen = false;
-};
-
-// The command-line start: refuses a script without "Set Output Options" (2086), copies
-// that command's fields into the run settings and the "ScriptRun" settings, and makes
-// the input list from the pattern or takes the named list file. 0 and *settings ready
-// to run, or the negative string id of the message already shown (-2086, -5000 for
-// neither pattern nor list, -2019 for a list that cannot be made).
-int PrepareCommandLineRun(const CScript& script, const CommandLineInput& input, Profile& profile,
-                          MessageService& messages, BatchSettings* settings);
 
 }  // namespace km

@@ -12,6 +12,7 @@
 
 #include "CoreVersion.h"
 #include "StringTable.h"
+#include "app/CommandLineRun.h"
 #include "batch/BatchRun.h"
 #include "fileio/FileTypeTable.h"
 #include "script/CommandLine.h"
@@ -24,19 +25,26 @@ namespace {
 constexpr int kTextUsage = 2600;      // the console runner's --help text
 constexpr int kTextAbortQuestion = 2029;
 
-// Ctrl+C: the first press asks the run to stop at its next step, the second ends the
-// process at once (removing the output being written).
+// Ctrl+C: the first press cancels the step in hand and asks the run to stop at its
+// next check point, the second ends the process at once (removing the files of the
+// output being written).
 volatile sig_atomic_t gInterrupts = 0;
-char gTemporaryOutput[8192];
-volatile sig_atomic_t gTemporaryActive = 0;
+std::atomic<BatchRun*> gRun{nullptr};
+constexpr std::size_t kMaxTemporaryFiles = 8;
+char gTemporaryFiles[kMaxTemporaryFiles][4096];
+volatile sig_atomic_t gTemporaryCount = 0;
+static_assert(std::atomic<BatchRun*>::is_always_lock_free, "read in the signal handler");
 
 extern "C" void OnInterrupt(int) {
   gInterrupts = gInterrupts + 1;
   if (gInterrupts >= 2) {
-    if (gTemporaryActive != 0) {
-      ::unlink(gTemporaryOutput);
+    for (sig_atomic_t i = 0; i < gTemporaryCount; ++i) {
+      ::unlink(gTemporaryFiles[i]);
     }
     ::_exit(kExitAborted);
+  }
+  if (BatchRun* run = gRun.load()) {
+    run->RequestAbort();
   }
 }
 
@@ -111,19 +119,25 @@ public:
     DrawProgress();
   }
 
-  bool abortRequested() override { return gInterrupts > 0; }
-  void clearAbortRequest() override { gInterrupts = 0; }
+  void abortCleared() override { gInterrupts = 0; }
   ProgressWindow progress() override { return &progress_; }
 
-  void temporaryOutput(const std::string& path, bool writing) override {
-    gTemporaryActive = 0;
-    if (writing && path.size() < sizeof gTemporaryOutput) {
-      std::memcpy(gTemporaryOutput, path.c_str(), path.size() + 1);
-      gTemporaryActive = 1;
+  void temporaryOutput(const std::vector<std::string>& paths, bool writing) override {
+    gTemporaryCount = 0;
+    if (!writing) {
+      return;
     }
+    sig_atomic_t count = 0;
+    for (const std::string& path : paths) {
+      if (count < static_cast<sig_atomic_t>(kMaxTemporaryFiles) && path.size() < sizeof gTemporaryFiles[0]) {
+        std::memcpy(gTemporaryFiles[count], path.c_str(), path.size() + 1);
+        ++count;
+      }
+    }
+    gTemporaryCount = count;
   }
 
-  void runFinished() override { ClearProgress(); }
+  void runFinished(const BatchOutcome&) override { ClearProgress(); }
 
 private:
   using Clock = std::chrono::steady_clock;
@@ -224,7 +238,13 @@ int RunConsole(const std::vector<std::string>& arguments, Profile& profile) {
   ConsoleObserver observer;
   const FileTypeTable types;
   BatchRun run(script, settings, profile, observer, messages, types);
-  if (run.RunBatch() == 0) {
+  gRun.store(&run);
+  if (gInterrupts > 0) {
+    run.RequestAbort();  // pressed before the run could hear it
+  }
+  const int reached = run.RunBatch();
+  gRun.store(nullptr);
+  if (reached == 0) {
     return kExitRefused;
   }
   const BatchOutcome& outcome = run.outcome();

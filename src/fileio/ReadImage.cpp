@@ -62,11 +62,9 @@ Code RequestInfo(ImageTypeCode type, const std::string& path, imgx::ImageInfo* i
   }
 }
 
-Code Decode(ProgressWindow progress, const Profile& profile, ImageTypeCode type, const std::string& path,
+Code Decode(ProgressWindow progress, const InputPreferences& preferences, ImageTypeCode type, const std::string& path,
             DibHandle* out, std::int16_t* transparentIndex, imgx::ExtraHandle* extra) {
   using namespace imgx;
-  ExtraHandle ignored;
-  ExtraHandle* keep = extra != nullptr ? extra : &ignored;
   switch (type) {
     case 0: case 4: return DecodeBMP(progress, path, out);
     case 2: return DecodeCLP(progress, path, out);
@@ -81,7 +79,7 @@ Code Decode(ProgressWindow progress, const Profile& profile, ImageTypeCode type,
     case 7: case 12: return DecodeIFF(progress, path, out);
     case 10: case 11: return DecodeJPG(progress, path, out);
     case 15: {
-      const int stored = profile.getInt("Format", "PCD_LoadSize", 2);
+      const int stored = preferences.pcdLoadSize;
       return DecodePCD(progress, path, out, stored == 5 ? 0 : stored + 1);
     }
     case 17: {
@@ -108,11 +106,11 @@ Code Decode(ProgressWindow progress, const Profile& profile, ImageTypeCode type,
       }
       return kNotThisFormat;
     }
-    case 20: return DecodeTGA(progress, path, out, keep);
-    case 21: return DecodeTIF(progress, path, out, keep);
+    case 20: return DecodeTGA(progress, path, out, extra);
+    case 21: return DecodeTIF(progress, path, out, extra);
     case 106: return DecodePSD(progress, path, out);
     case 107: case 108: case 109: return DecodePXM(progress, path, out);
-    case 110: return DecodePNG(progress, path, out, keep, transparentIndex);
+    case 110: return DecodePNG(progress, path, out, extra, transparentIndex);
     case 113: return DecodePICT(progress, path, out);
     default:
       // Metafiles (WMF, CGM, Lotus PIC) need a renderer this library does not have.
@@ -140,30 +138,18 @@ ImageTypeCode ResolveImageType(const FileTypeTable& table, const std::string& pa
   return CountsAsNotRecognised(t) ? kTypeNotRecognised : t;
 }
 
-imgx::Code ReadImageFile(ProgressWindow progress, const FileTypeTable& table, const Profile& profile,
-                         DibHandle* out, const std::string& path, int tableIndex, ImageTypeCode* type,
-                         std::int16_t* transparentIndex, imgx::ExtraHandle* extra) {
-  std::int16_t transparentDummy = -1;
-  std::int16_t* transparent = transparentIndex != nullptr ? transparentIndex : &transparentDummy;
-  if (out != nullptr) {
-    out->reset();
-  }
-  *transparent = -1;
-  if (extra != nullptr) {
-    extra->reset();
-  }
-  if (out == nullptr) {
-    return static_cast<Code>(kInvalidArgument);
-  }
+ReadResult ReadImageFile(ProgressWindow progress, const FileTypeTable& table, const InputPreferences& preferences,
+                         const std::string& path, int tableIndex) {
+  ReadResult result;
   if (!CanOpen(path)) {
-    return imgx::kCannotOpen;
+    result.code = imgx::kCannotOpen;
+    return result;
   }
   const ImageTypeCode t = ResolveImageType(table, path, tableIndex);
-  if (type != nullptr) {
-    *type = t;
-  }
+  result.type = t;
   if (t == kTypeNotRecognised) {
-    return imgx::kUnrecognised;
+    result.code = imgx::kUnrecognised;
+    return result;
   }
   Code r = 0;
   if (t >= kTypeFirstFilter) {
@@ -171,25 +157,23 @@ imgx::Code ReadImageFile(ProgressWindow progress, const FileTypeTable& table, co
   } else {
     imgx::ImageInfo info;
     RequestInfo(t, path, &info);
-    r = Decode(progress, profile, t, path, out, transparent, extra);
+    r = Decode(progress, preferences, t, path, &result.image, &result.transparentIndex, &result.extra);
   }
-  if (r == imgx::kOk) {
-    return r;
-  }
-  out->reset();
-  if (extra != nullptr) {
-    extra->reset();
-  }
-  *transparent = -1;
-  if (tableIndex == 0 && r != imgx::kCancelled && r != imgx::kNoMemory && r != 304 && r != 503 && r != 512 &&
-      r != 532) {
-    const std::string key = ExtensionKey(path);
-    const int n = key.empty() ? 0 : table.findKey(key, true);
-    if (n != 0) {
-      return ReadThroughFilter(table, table.entry(n).type);
+  if (r != imgx::kOk) {
+    result.image.reset();
+    result.extra.reset();
+    result.transparentIndex = -1;
+    if (tableIndex == 0 && r != imgx::kCancelled && r != imgx::kNoMemory && r != 304 && r != 503 && r != 512 &&
+        r != 532) {
+      const std::string key = ExtensionKey(path);
+      const int n = key.empty() ? 0 : table.findKey(key, true);
+      if (n != 0) {
+        r = ReadThroughFilter(table, table.entry(n).type);
+      }
     }
   }
-  return r;
+  result.code = r;
+  return result;
 }
 
 }  // namespace km

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/Profile.h"
+#include "common/Settings.h"
 #include "fileio/FileTypeTable.h"
 #include "fileio/imgx/Imgx.h"
 #include "imaging/Dib.h"
@@ -20,15 +20,33 @@ namespace km {
 // 100..105, 500, 502..505 and 507 count as not recognised (1000).
 ImageTypeCode ResolveImageType(const FileTypeTable& table, const std::string& path, int tableIndex);
 
-// Reads `path` into *out. tableIndex is the dialog's filter index minus one (0 = "All
-// Files", -1 = none). Settings of section "Format" come from `profile`. *type gets the
-// resolved type code, *transparentIndex the decoder's transparent index (-1 when none)
-// and *extra (when not null) what the PNG, TGA and TIFF decoders keep for their
-// encoders. Answers 0, 201 when the file cannot be opened, 103 when its type is not
-// recognised, 1000 for a type without a reader, or the decoder's code; *out stays null
-// on every failure.
-imgx::Code ReadImageFile(ProgressWindow progress, const FileTypeTable& table, const Profile& profile,
-                         DibHandle* out, const std::string& path, int tableIndex, ImageTypeCode* type,
-                         std::int16_t* transparentIndex, imgx::ExtraHandle* extra);
+// How two kinds of input are read: Photo CD images at a chosen size, and metafiles
+// without a size header at a chosen width and height. The defaults are those of the
+// stored settings; fileio/IoSettings.h loads and saves them.
+struct InputPreferences {
+  // 0 Base/16 (128 x 192), 1 Base/4, 2 Base (512 x 768), 3 Base*4, 4 Base*16.
+  int pcdLoadSize = settings::kPCDLoadSizeDefault;
+  int metafileWidth = settings::kWMFWidthDefault;
+  int metafileHeight = settings::kWMFHeightDefault;
+  // As stored: 0 once the preferences were confirmed, when metafile readers ask for a
+  // size; the batch run sets it to 1 for its files.
+  int metafilePrompt = settings::kWMFPromptDefault;
+};
+
+// What reading a file gives. It grows with what later features carry from the reader
+// to the writer.
+struct ReadResult {
+  imgx::Code code = imgx::kOk;  // 0, or why there is no image
+  DibHandle image;              // null on every failure
+  ImageTypeCode type = kTypeNotRecognised;  // the resolved type (as far as it was resolved)
+  std::int16_t transparentIndex = -1;       // the decoder's transparent index, -1 when none
+  imgx::ExtraHandle extra;  // what the PNG, TGA and TIFF decoders keep for their encoders
+};
+
+// Reads `path`. tableIndex is the dialog's filter index minus one (0 = "All Files", -1 =
+// none). The code is 0, 201 when the file cannot be opened, 103 when its type is not
+// recognised, 1000 for a type without a reader, or the decoder's code.
+ReadResult ReadImageFile(ProgressWindow progress, const FileTypeTable& table, const InputPreferences& preferences,
+                         const std::string& path, int tableIndex);
 
 }  // namespace km

@@ -23,11 +23,12 @@ constexpr int kSubTypeCounts[kOutputFormatCount + 1] = {
 
 constexpr int kApplicationNameId = 57344;  // the application title
 
-Code Encode(ProgressWindow progress, const Profile& profile, const std::string& path, const Dib* dib,
-            const imgx::ImageExtra* extra, int format, int subType, int grey, int transparentValue) {
+Code Encode(ProgressWindow progress, const OutputOptions& options, const std::string& path, const Dib* dib,
+            const imgx::ImageExtra* extra, int grey, int transparentValue) {
   using namespace imgx;
-  const int dpi = profile.getInt("ScriptRun", "OutDPI", 300);
-  switch (format) {
+  const int dpi = options.dpi;
+  const int subType = options.subType;
+  switch (options.format) {
     case kOutBMP:
     case kOutDIB: {
       static constexpr int kKinds[] = {1, 0, 2};
@@ -42,14 +43,14 @@ Code Encode(ProgressWindow progress, const Profile& profile, const std::string& 
     case kOutEPS: return EncodeEPS(progress, path, dib, grey, subType < 2 ? 1 : 0, subType % 2);
     case kOutGIF: {
       const bool v89a = subType >= 2;
-      const int t = v89a ? OutputTransparentIndex(profile, dib, transparentValue) : -1;
+      const int t = v89a ? OutputTransparentIndex(options, dib, transparentValue) : -1;
       return EncodeGIF(progress, path, dib, v89a ? 1 : 0, subType % 2 == 0 ? 1 : 0, t);
     }
     case kOutIFF:
     case kOutLBM: return EncodeIFF(progress, path, dib, subType == 0 ? 1 : 0);
     case kOutJIF:
     case kOutJPG:
-      return EncodeJPG(progress, path, dib, 100 - profile.getInt("ScriptRun", "OutCompression", 15), dpi,
+      return EncodeJPG(progress, path, dib, 100 - options.compression, dpi,
                        subType == 1 ? 1 : 0);
     case kOutMAC: return EncodeMAC(progress, path, dib, subType == 0 ? 1 : 0);
     case kOutPBM:
@@ -150,26 +151,34 @@ std::string ReplaceExtension(const std::string& path, int format) {
   return base + OutputExtension(format);
 }
 
-int OutputTransparentIndex(const Profile& profile, const Dib* dib, int transparentValue) {
-  switch (profile.getInt("ScriptRun", "OutTransType", 0)) {
+bool IsOutputListed(int format, int subType) {
+  return format >= 1 && format <= kOutputFormatCount && subType >= 0 && subType < kSubTypeCounts[format];
+}
+
+std::string PartialOutputPath(const std::string& path) {
+  const std::size_t name = NameStart(path);
+  return path.substr(0, name) + "." + path.substr(name) + ".part";
+}
+
+int OutputTransparentIndex(const OutputOptions& options, const Dib* dib, int transparentValue) {
+  switch (options.transparencyType) {
     case 0: return transparentValue;
     case 1: return -1;
     case 2: {
       if (dib == nullptr || dib->bitCount() == 24) {
         return -1;
       }
-      const auto c = static_cast<std::uint32_t>(profile.getInt("ScriptRun", "OutTransColor", 0));
+      const std::uint32_t c = options.transparentColor;
       return NearestColorIndex(dib->colors(), dib->colorCount(), RedOf(c), GreenOf(c), BlueOf(c));
     }
-    case 3: return profile.getInt("ScriptRun", "OutTransIndex", -1);
+    case 3: return options.transparentIndex;
     default: return transparentValue;
   }
 }
 
-imgx::Code WriteImageFile(ProgressWindow progress, const Profile& profile, const std::string& path, const Dib* dib,
-                          const imgx::ImageExtra* extra, int format, int subType, int grey,
-                          int transparentValue) {
-  if (format < 1 || format > kOutputFormatCount || subType < 0 || subType >= kSubTypeCounts[format]) {
+imgx::Code WriteImageFile(ProgressWindow progress, const OutputOptions& options, const std::string& path,
+                          const Dib* dib, const imgx::ImageExtra* extra, int grey, int transparentValue) {
+  if (!IsOutputListed(options.format, options.subType)) {
     return imgx::kOk;
   }
   if (ValidateDib(dib) != kOk) {
@@ -177,9 +186,8 @@ imgx::Code WriteImageFile(ProgressWindow progress, const Profile& profile, const
   }
   // Encoders write a hidden sibling that replaces the target only once complete, so a
   // failed or cancelled write leaves the previous file as it was.
-  const std::size_t name = NameStart(path);
-  const std::string temp = path.substr(0, name) + "." + path.substr(name) + ".part";
-  const Code r = Encode(progress, profile, temp, dib, extra, format, subType, grey, transparentValue);
+  const std::string temp = PartialOutputPath(path);
+  const Code r = Encode(progress, options, temp, dib, extra, grey, transparentValue);
   if (r != imgx::kOk) {
     std::remove(temp.c_str());
     return r;

@@ -2,13 +2,14 @@
 
 // Writing an image in one of the 27 output formats: the depth check made before
 // anything is touched, the output name, the encoder call of each format and sub-type,
-// and the transparency rules of the "OutTransType" setting.
+// and the transparency rules of the output options.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "common/Profile.h"
+#include "common/Settings.h"
 #include "fileio/imgx/Imgx.h"
 #include "imaging/Dib.h"
 #include "imaging/Progress.h"
@@ -23,8 +24,26 @@ enum OutputFormat : int {
 };
 inline constexpr int kOutputFormatCount = 27;
 
+// How an image is written. The defaults are those of the stored settings;
+// fileio/IoSettings.h loads and saves the values the settings hold (all but format and
+// sub-type, which the batch dialogs and "Set Output Options" choose).
+struct OutputOptions {
+  int format = 0;   // OutputFormatIndex 1..27
+  int subType = 0;  // 0-based, in the order of the format's sub-type list
+  int dpi = settings::kOutDPIDefault;                  // JPEG, PCX, TIFF, WPG
+  int compression = settings::kOutCompressionDefault;  // JPEG quality is 100 minus this
+  // 0 keep the input's transparent index, 1 none, 2 the palette entry nearest to
+  // transparentColor, 3 palette entry transparentIndex.
+  int transparencyType = settings::kOutTransTypeDefault;
+  int transparentIndex = settings::kOutTransIndexDefault;
+  std::uint32_t transparentColor = static_cast<std::uint32_t>(settings::kOutTransColorDefault);  // 0x00BBGGRR
+};
+
 // The output extension of a format, with its dot (".bmp"); empty outside 1..27.
 std::string OutputExtension(int format);
+
+// True when format is 1..27 and subType one of that format's sub-types.
+bool IsOutputListed(int format, int subType);
 
 // 0 when the image can be written as (format, subType), else the message id that says
 // why not (5005 to 5017); 5002 when the image is not a valid one.
@@ -34,16 +53,20 @@ int CheckOutputDepth(int format, int subType, const Dib* dib);
 // or appends it when the name has none. A "." in a folder name never counts.
 std::string ReplaceExtension(const std::string& path, int format);
 
-// Writes dib to path as (format, subType). extra is what the reader kept (may be null),
-// grey the result of IsDIBGreyScaled, transparentValue what the reader reported. The
-// "ScriptRun" settings come from profile. Answers the encoder's code; a format or
-// sub-type outside the lists writes nothing and answers 0.
-imgx::Code WriteImageFile(ProgressWindow progress, const Profile& profile, const std::string& path, const Dib* dib,
-                          const imgx::ImageExtra* extra, int format, int subType, int grey,
-                          int transparentValue);
+// Writes dib to path as options say. extra is what the reader kept (may be null), grey
+// the result of IsDIBGreyScaled, transparentValue what the reader reported. Answers
+// the encoder's code; a format or sub-type outside the lists writes nothing and
+// answers 0, so a caller that must not count such a write checks IsOutputListed first.
+imgx::Code WriteImageFile(ProgressWindow progress, const OutputOptions& options, const std::string& path,
+                          const Dib* dib, const imgx::ImageExtra* extra, int grey, int transparentValue);
 
-// The transparent index WriteImageFile hands to the GIF encoder, by "OutTransType".
-int OutputTransparentIndex(const Profile& profile, const Dib* dib, int transparentValue);
+// The file WriteImageFile writes while encoding to `path`: the hidden sibling
+// "<folder>/.<name>.part", renamed over `path` once complete.
+std::string PartialOutputPath(const std::string& path);
+
+// The transparent index WriteImageFile hands to the GIF encoder, by the options'
+// transparency type.
+int OutputTransparentIndex(const OutputOptions& options, const Dib* dib, int transparentValue);
 
 // A logical palette (version 0x300) made from the image's colour table.
 struct LogPalette {

@@ -293,7 +293,9 @@ constexpr std::array<CommandInfo, kCommandCount> kRows = {{
      .operation = Operation::kMotionBlur},
     {.code = kSkew, .trueColor = TrueColor::kRequired,
      .fields = {Number(kInt1, -45, 45, 0), Number(kInt2, -45, 45, 0), Colour()},
-     .dialog = NonZero(Form(154, true), {kInt1, kInt2}),
+     // Both 0 is refused on OK, and it would also be refused by the operation: the
+     // preview of a freshly opened dialog shows the picture as it is instead.
+     .dialog = Unchanged(NonZero(Form(154, true), {kInt1, kInt2}), {{kInt1, 0}, {kInt2, 0}}),
      .description = {2047, {Value(kInt1), Value(kInt2), ColourText()}},
      .operation = Operation::kSkew},
     {.code = kAddNoise,

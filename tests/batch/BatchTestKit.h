@@ -18,6 +18,8 @@
 
 #include "StringTable.h"
 #include "batch/BatchRun.h"
+#include "batch/ListFile.h"
+#include "batch/LogFile.h"
 #include "common/Profile.h"
 #include "fileio/FileTypeTable.h"
 #include "fileio/WriteImage.h"
@@ -117,7 +119,7 @@ inline CScriptCommand* AddCommand(CScript& script, int code, std::vector<std::in
 }
 
 // A status window that records everything and presses "&Abort" when `abortWhen`
-// answers true for the event just seen.
+// answers true for the event just seen. attach() connects it to the run it watches.
 class RecordingObserver : public BatchObserver {
 public:
   struct Event {
@@ -140,14 +142,24 @@ public:
     }
   }
   void commandStarting(int index) override { note({"command", index, currentFile_, {}}); }
-  bool abortRequested() override { return abort_; }
-  void pressAbort() { abort_ = true; }
-  void clearAbortRequest() override {
-    abort_ = false;
-    ++cleared;
+  // Before attach(), the press waits for the run.
+  void pressAbort() {
+    if (run_ != nullptr) {
+      run_->RequestAbort();
+    } else {
+      pressedEarly_ = true;
+    }
   }
+  void attach(BatchRun& run) {
+    run_ = &run;
+    if (pressedEarly_) {
+      pressedEarly_ = false;
+      run.RequestAbort();
+    }
+  }
+  void abortCleared() override { ++cleared; }
   ProgressWindow progress() override { return sink; }
-  void runFinished() override { ++finished; }
+  void runFinished(const BatchOutcome&) override { ++finished; }
 
   // Set by a test: answers true for the event at which "&Abort" is pressed.
   std::function<bool(const Event&)> abortWhen;
@@ -169,10 +181,11 @@ private:
     }
     events.push_back(e);
     if (abortWhen && abortWhen(events.back())) {
-      abort_ = true;
+      pressAbort();
     }
   }
-  bool abort_ = false;
+  BatchRun* run_ = nullptr;
+  bool pressedEarly_ = false;
   int currentFile_ = 0;
 };
 
@@ -244,6 +257,7 @@ inline RunResult RunOnce(const CScript& script, const BatchSettings& settings, R
                          FakeMessageService& messages, Profile& profile) {
   const FileTypeTable types;
   BatchRun run(script, settings, profile, observer, messages, types);
+  observer.attach(run);
   RunResult r;
   r.returned = run.RunBatch();
   r.log = run.log();

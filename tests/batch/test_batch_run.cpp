@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "BatchTestKit.h"
+#include "fileio/IoSettings.h"
+#include "script/CommandCodes.h"
 
 namespace km::test {
 namespace {
@@ -476,6 +478,65 @@ TEST_F(BatchRunTest, CommandLineLogFileGetsTheWholeLogAtTheEnd) {
   EXPECT_EQ(messages.last().text.rfind("The log file could not be saved because ", 0), 0u) << messages.last().text;
   EXPECT_GT(messages.last().text.size(), std::string("The log file could not be saved because ").size());
   EXPECT_EQ(messages.last().icon, MessageIcon::Stop);
+}
+
+// ---- Output options -----------------------------------------------------------------
+
+// A "Set Output Options" naming a format or sub-type outside the lists (a damaged or
+// hand-made script) writes nothing: the invalid-parameter text is logged (and shown
+// when the run interrupts for errors) and the file is not counted as converted.
+TEST_F(BatchRunTest, AnOutputOutsideTheListsIsLoggedAndNotCounted) {
+  struct Case {
+    int format;
+    int subType;
+    const char* output;  // the name ReplaceExtension gives
+  };
+  for (const Case& c : {Case{kOutBMP, 3, "a.bmp"}, Case{kOutCLP, 1, "a.clp"}, Case{40, 0, "a"}}) {
+    for (const bool showErrors : {false, true}) {
+      SCOPED_TRACE(std::to_string(c.format) + "/" + std::to_string(c.subType));
+      BatchFolder f("batch-unlisted");
+      WriteBmp(f.inPath("a.bmp"), *MakeRgb(4, 4, 1, 2, 3));
+      f.WriteList({"a.bmp"});
+      AddCommand(script, kSetOutputOptions);
+      BatchSettings settings = f.Settings();
+      settings.outputFormat = c.format;
+      settings.subType = c.subType;
+      settings.showErrors = showErrors;
+      FakeMessageService shown;
+      RecordingObserver watcher;
+      const RunResult r = RunOnce(script, settings, watcher, shown, profile);
+      const std::string invalid = "An invalid parameter was passed to a function";
+      EXPECT_EQ(r.log, Lines(Join({ConvertedLines(f.inPath("a.bmp"), f.outPath(c.output)), {invalid}, EndLines(0)})));
+      EXPECT_EQ(r.outcome.converted, 0);
+      EXPECT_EQ(r.outcome.failed, 1);
+      EXPECT_TRUE(FolderNames(f.out()).empty());
+      ASSERT_EQ(shown.shown.size(), showErrors ? 1u : 0u);
+      if (showErrors) {
+        EXPECT_EQ(shown.last().text, invalid);
+      }
+      script.RemoveAll();
+    }
+  }
+}
+
+// The stored output options are read when the run starts and hold for all of it.
+TEST_F(BatchRunTest, StoredOutputOptionsReachTheWriter) {
+  WriteBmp(folder.inPath("a.bmp"), *MakeRgb(4, 4, 1, 2, 3));
+  folder.WriteList({"a.bmp"});
+  AddCommand(script, kSetOutputOptions);
+  OutputOptions stored;
+  stored.dpi = 150;
+  SaveOutputOptions(profile, stored);
+  BatchSettings settings = folder.Settings();
+  settings.outputFormat = kOutPCX;
+  settings.subType = 2;  // version 5
+  ASSERT_EQ(Run(settings).outcome.converted, 1);
+  const std::vector<std::uint8_t> pcx = FileBytesOf(folder.outPath("a.pcx"));
+  ASSERT_GT(pcx.size(), 16u);
+  EXPECT_EQ(pcx[1], 5);                     // version
+  EXPECT_EQ(pcx[12] | (pcx[13] << 8), 150);  // horizontal DPI
+  // The run leaves metafiles of later runs to be read without asking.
+  EXPECT_EQ(LoadInputPreferences(profile).metafilePrompt, 1);
 }
 
 TEST(SaveLogFileTest, EndsEveryLineWithCrLfAndReplacesTheFile) {

@@ -43,7 +43,7 @@ public:
       after200 = ResidentBytes();
     }
   }
-  void runFinished() override { after1000 = ResidentBytes(); }
+  void runFinished(const BatchOutcome&) override { after1000 = ResidentBytes(); }
   long after200 = -1;
   long after1000 = -1;
 };

@@ -33,12 +33,13 @@ protected:
   }
 
   // Flip, then write BMP into root/out; withOutput false leaves out "Set Output Options".
-  std::string WriteScript(bool withOutput) {
+  // formatIndex is the command's stored format (0-based: 0 is BMP).
+  std::string WriteScript(bool withOutput, int formatIndex = 0) {
     CScript script;
     script.Append(std::make_unique<CScriptCommand>(506));
     if (withOutput) {
       auto out = std::make_unique<CScriptCommand>(544);
-      out->Int1 = 0;  // BMP
+      out->Int1 = formatIndex;
       out->Int2 = 1;  // Windows RGB
       out->Int3 = 300;
       out->Int4 = 15;
@@ -88,6 +89,21 @@ TEST_F(ConsoleRun, AFileThatFailsMakesTheStatusOne) {
   EXPECT_EQ(Run({script, root_ + "/in/*.bmp"}), kExitSomeFailed);
   EXPECT_TRUE(fs::exists(root_ + "/out/a.bmp"));
   EXPECT_FALSE(fs::exists(root_ + "/out/c.bmp"));
+}
+
+// A damaged or hand-made script whose "Set Output Options" names a format or sub-type
+// outside the lists writes nothing, so the run does not report success.
+TEST_F(ConsoleRun, AnOutputOutsideTheListsAnswersOne) {
+  const std::string script = WriteScript(true, 39);  // format 40 of 27
+  const std::string log = root_ + "/run.log";
+  EXPECT_EQ(Run({script, root_ + "/in/a.bmp", "-l", log}), kExitSomeFailed);
+  EXPECT_TRUE(fs::is_empty(root_ + "/out"));
+  std::ifstream in(log, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("Saving " + root_ + "/out/a\r\nAn invalid parameter was passed to a function\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("0 File(s) successfully converted.\r\n"), std::string::npos) << text;
 }
 
 TEST_F(ConsoleRun, ListFileAndLogFile) {

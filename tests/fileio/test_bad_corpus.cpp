@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "common/Profile.h"
 #include "fileio/FileTypeTable.h"
 #include "fileio/ReadImage.h"
 
@@ -48,15 +47,10 @@ class BadCorpus : public testing::TestWithParam<std::string> {};
 TEST_P(BadCorpus, GivesACodeAndNoImage) {
   const std::string path = (fs::path(KILNMARK_TEST_DATA) / "bad" / GetParam()).string();
   FileTypeTable table;
-  MemoryProfile profile;
-  DibHandle dib;
-  ImageTypeCode type = 0;
-  std::int16_t transparent = 0;
-  imgx::ExtraHandle extra;
-  const imgx::Code r = ReadImageFile(nullptr, table, profile, &dib, path, 0, &type, &transparent, &extra);
-  EXPECT_NE(r, imgx::kOk) << path;
-  EXPECT_EQ(dib, nullptr);
-  EXPECT_EQ(extra, nullptr);
+  const ReadResult r = ReadImageFile(nullptr, table, InputPreferences{}, path, 0);
+  EXPECT_NE(r.code, imgx::kOk) << path;
+  EXPECT_EQ(r.image, nullptr);
+  EXPECT_EQ(r.extra, nullptr);
 }
 
 TEST(BadCorpus, EveryFileHasItsNote) {

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/Profile.h"
 #include "fileio/FileTypeTable.h"
 #include "fileio/ReadImage.h"
 #include "support/DibTestUtil.h"
@@ -18,18 +17,14 @@ namespace {
 TEST(EmptyFiles, EveryFileTypeRefusesThemCleanly) {
   const std::string dir = test::MakeTempDir("empty");
   const FileTypeTable types;
-  const MemoryProfile profile;
+  const InputPreferences preferences;
   for (const std::string& content : {std::string(), std::string(1, '\0'), std::string("P")}) {
     const std::string path = dir + "/input";
     std::ofstream(path, std::ios::binary) << content;
     for (int entry = 0; entry <= types.entryCount(); ++entry) {
-      DibHandle image;
-      ImageTypeCode type = 0;
-      std::int16_t transparent = -1;
-      imgx::ExtraHandle extra;
-      const int code = ReadImageFile(nullptr, types, profile, &image, path, entry, &type, &transparent, &extra);
-      EXPECT_NE(code, 0) << "entry " << entry << ", " << content.size() << " bytes";
-      EXPECT_EQ(image, nullptr) << "entry " << entry;
+      const ReadResult r = ReadImageFile(nullptr, types, preferences, path, entry);
+      EXPECT_NE(r.code, 0) << "entry " << entry << ", " << content.size() << " bytes";
+      EXPECT_EQ(r.image, nullptr) << "entry " << entry;
     }
   }
   std::filesystem::remove_all(dir);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "common/Profile.h"
 #include "fileio/FileTypeTable.h"
 #include "fileio/ReadImage.h"
 #include "fileio/imgx/Imgx.h"
@@ -12,7 +11,7 @@ namespace {
 class ReadImage : public testing::Test {
 protected:
   FileTypeTable table;
-  MemoryProfile profile;
+  InputPreferences preferences;
   test::TempFolder dir{"read"};
   DibHandle dib;
   ImageTypeCode type = 0;
@@ -20,7 +19,12 @@ protected:
   imgx::ExtraHandle extra;
 
   imgx::Code Read(const std::string& path, int index = 0) {
-    return ReadImageFile(nullptr, table, profile, &dib, path, index, &type, &transparent, &extra);
+    ReadResult r = ReadImageFile(nullptr, table, preferences, path, index);
+    dib = std::move(r.image);
+    type = r.type;
+    transparent = r.transparentIndex;
+    extra = std::move(r.extra);
+    return r.code;
   }
 };
 

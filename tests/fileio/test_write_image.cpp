@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "common/Profile.h"
 #include "fileio/WriteImage.h"
 #include "fileio/imgx/Imgx.h"
 #include "CodecTestUtil.h"
@@ -93,13 +92,34 @@ TEST(ReplaceExtension, NamesDotsAndFolders) {
   EXPECT_EQ(ReplaceExtension(deep, kOutWPG), deep.substr(0, deep.size() - 2) + ".wpg");
 }
 
+// Options with the given format and sub-type, the rest from `base`.
+OutputOptions As(int format, int subType, OutputOptions base = {}) {
+  base.format = format;
+  base.subType = subType;
+  return base;
+}
+
+// The lists a caller checks before writing: each format's sub-types count from 0.
+TEST(IsOutputListed, FormatsOneToTwentySevenWithTheirSubTypes) {
+  EXPECT_TRUE(IsOutputListed(kOutBMP, 2));
+  EXPECT_FALSE(IsOutputListed(kOutBMP, 3));
+  EXPECT_TRUE(IsOutputListed(kOutTGA, 5));  // six TGA sub-types
+  EXPECT_FALSE(IsOutputListed(kOutTGA, 6));
+  EXPECT_TRUE(IsOutputListed(kOutCLP, 0));  // "None" only
+  EXPECT_FALSE(IsOutputListed(kOutCLP, 1));
+  EXPECT_TRUE(IsOutputListed(kOutWPG, 2));
+  EXPECT_FALSE(IsOutputListed(kOutWPG, -1));
+  EXPECT_FALSE(IsOutputListed(0, 0));
+  EXPECT_FALSE(IsOutputListed(28, 0));
+}
+
 class TransparencyRules : public testing::Test {
 protected:
-  MemoryProfile profile;
+  OutputOptions options;
   void Set(int type, int index = -1, std::uint32_t colour = 0) {
-    profile.setInt("ScriptRun", "OutTransType", type);
-    profile.setInt("ScriptRun", "OutTransIndex", index);
-    profile.setInt("ScriptRun", "OutTransColor", static_cast<int>(colour));
+    options.transparencyType = type;
+    options.transparentIndex = index;
+    options.transparentColor = colour;
   }
 };
 
@@ -109,13 +129,13 @@ TEST_F(TransparencyRules, EachOutTransType) {
   pal->colors()[1] = RgbQuad{0, 0, 200, 0};    // red 200
   pal->colors()[2] = RgbQuad{250, 250, 250, 0};
   Set(0);
-  EXPECT_EQ(OutputTransparentIndex(profile, pal.get(), 7), 7);
+  EXPECT_EQ(OutputTransparentIndex(options, pal.get(), 7), 7);
   Set(1);
-  EXPECT_EQ(OutputTransparentIndex(profile, pal.get(), 7), -1);
+  EXPECT_EQ(OutputTransparentIndex(options, pal.get(), 7), -1);
   Set(2, -1, MakeRgb(190, 10, 0));  // nearest: entry 1 (100 + 100 + 0 = 200 away)
-  EXPECT_EQ(OutputTransparentIndex(profile, pal.get(), 7), 1);
+  EXPECT_EQ(OutputTransparentIndex(options, pal.get(), 7), 1);
   Set(3, 2);
-  EXPECT_EQ(OutputTransparentIndex(profile, pal.get(), 7), 2);
+  EXPECT_EQ(OutputTransparentIndex(options, pal.get(), 7), 2);
   // A table of 2^bits entries (biClrUsed 0) is searched whole, not taken as empty.
   DibHandle full = test::MakePatterned(2, 2, 4, 1);
   ASSERT_EQ(full->header().biClrUsed, 16u);
@@ -124,10 +144,10 @@ TEST_F(TransparencyRules, EachOutTransType) {
   full->setHeader(h);
   const RgbQuad q = full->colors()[9];
   Set(2, -1, MakeRgb(q.rgbRed, q.rgbGreen, q.rgbBlue));
-  EXPECT_EQ(OutputTransparentIndex(profile, full.get(), 7), 9);
+  EXPECT_EQ(OutputTransparentIndex(options, full.get(), 7), 9);
   DibHandle rgb = test::MakeRgb(2, 2, 1, 2, 3);
   Set(2, -1, MakeRgb(1, 2, 3));
-  EXPECT_EQ(OutputTransparentIndex(profile, rgb.get(), 7), -1);
+  EXPECT_EQ(OutputTransparentIndex(options, rgb.get(), 7), -1);
 }
 
 TEST_F(TransparencyRules, Gif87aNeverCarriesTransparency) {
@@ -136,7 +156,9 @@ TEST_F(TransparencyRules, Gif87aNeverCarriesTransparency) {
   Set(3, 4);
   for (int subType : {0, 1, 2, 3}) {
     const std::string path = dir.path("t" + std::to_string(subType) + ".gif");
-    ASSERT_EQ(WriteImageFile(nullptr, profile, path, pal.get(), nullptr, kOutGIF, subType, 0, 9), imgx::kOk);
+    options.format = kOutGIF;
+    options.subType = subType;
+    ASSERT_EQ(WriteImageFile(nullptr, options, path, pal.get(), nullptr, 0, 9), imgx::kOk);
     DibHandle back;
     std::int16_t t = 0;
     ASSERT_EQ(imgx::DecodeGIF(nullptr, path, &back, &t), imgx::kOk);
@@ -148,20 +170,20 @@ TEST_F(TransparencyRules, Gif87aNeverCarriesTransparency) {
 
 TEST(WriteImageFile, SubTypesPickTheEncoderArguments) {
   test::TempFolder dir("write");
-  MemoryProfile profile;
-  profile.setInt("ScriptRun", "OutCompression", 15);
-  profile.setInt("ScriptRun", "OutDPI", 150);
+  OutputOptions options;
+  options.compression = 15;
+  options.dpi = 150;
   DibHandle pal = test::MakePatterned(5, 4, 8, 3);
   // BMP: 0 OS/2 (12-byte header), 1 Windows RGB, 2 Windows RLE (RLE8).
-  ASSERT_EQ(WriteImageFile(nullptr, profile, dir.path("a.bmp"), pal.get(), nullptr, kOutBMP, 0, 0, -1), 0);
+  ASSERT_EQ(WriteImageFile(nullptr, As(kOutBMP, 0, options), dir.path("a.bmp"), pal.get(), nullptr, 0, -1), 0);
   EXPECT_EQ(test::ReadBytes(dir.path("a.bmp"))[14], 12);
-  ASSERT_EQ(WriteImageFile(nullptr, profile, dir.path("b.bmp"), pal.get(), nullptr, kOutBMP, 1, 0, -1), 0);
+  ASSERT_EQ(WriteImageFile(nullptr, As(kOutBMP, 1, options), dir.path("b.bmp"), pal.get(), nullptr, 0, -1), 0);
   EXPECT_EQ(test::ReadBytes(dir.path("b.bmp"))[14], 40);
-  ASSERT_EQ(WriteImageFile(nullptr, profile, dir.path("c.rle"), pal.get(), nullptr, kOutRLE, 1, 0, -1), 0);
+  ASSERT_EQ(WriteImageFile(nullptr, As(kOutRLE, 1, options), dir.path("c.rle"), pal.get(), nullptr, 0, -1), 0);
   EXPECT_EQ(test::ReadBytes(dir.path("c.rle"))[30], 1);
   // JPG: quality 100 - 15 = 85 (first luminance entry 5), density 150 dpi, sub-type 1 progressive.
   DibHandle grey = test::MakeGrey(9, 9, 100);
-  ASSERT_EQ(WriteImageFile(nullptr, profile, dir.path("d.jpg"), grey.get(), nullptr, kOutJPG, 1, 1, -1), 0);
+  ASSERT_EQ(WriteImageFile(nullptr, As(kOutJPG, 1, options), dir.path("d.jpg"), grey.get(), nullptr, 1, -1), 0);
   const auto jpg = test::ReadBytes(dir.path("d.jpg"));
   EXPECT_EQ(jpg[13], 1);   // JFIF units: dots per inch
   EXPECT_EQ(jpg[15], 150);  // X density low byte
@@ -174,30 +196,28 @@ TEST(WriteImageFile, SubTypesPickTheEncoderArguments) {
   }
   EXPECT_TRUE(progressive);
   // PNG sub-type 1 is interlaced (IHDR interlace byte).
-  ASSERT_EQ(WriteImageFile(nullptr, profile, dir.path("e.png"), pal.get(), nullptr, kOutPNG, 1, 0, -1), 0);
+  ASSERT_EQ(WriteImageFile(nullptr, As(kOutPNG, 1, options), dir.path("e.png"), pal.get(), nullptr, 0, -1), 0);
   EXPECT_EQ(test::ReadBytes(dir.path("e.png"))[28], 1);
   // TIF sub-type 0 is Group 3 fax, which only 1-bit images reach.
-  EXPECT_EQ(WriteImageFile(nullptr, profile, dir.path("f.tif"), pal.get(), nullptr, kOutTIF, 0, 0, -1),
+  EXPECT_EQ(WriteImageFile(nullptr, As(kOutTIF, 0, options), dir.path("f.tif"), pal.get(), nullptr, 0, -1),
             imgx::kDepthNotWritable);
 }
 
 TEST(WriteImageFile, OutsideTheListsNothingIsWritten) {
   test::TempFolder dir("write");
-  MemoryProfile profile;
   DibHandle pal = test::MakePatterned(2, 2, 8, 3);
-  EXPECT_EQ(WriteImageFile(nullptr, profile, dir.path("a"), pal.get(), nullptr, 0, 0, 0, -1), 0);
-  EXPECT_EQ(WriteImageFile(nullptr, profile, dir.path("b"), pal.get(), nullptr, 28, 0, 0, -1), 0);
-  EXPECT_EQ(WriteImageFile(nullptr, profile, dir.path("c"), pal.get(), nullptr, kOutBMP, 3, 0, -1), 0);
-  EXPECT_EQ(WriteImageFile(nullptr, profile, dir.path("d"), pal.get(), nullptr, kOutCLP, 1, 0, -1), 0);
+  EXPECT_EQ(WriteImageFile(nullptr, As(0, 0), dir.path("a"), pal.get(), nullptr, 0, -1), 0);
+  EXPECT_EQ(WriteImageFile(nullptr, As(28, 0), dir.path("b"), pal.get(), nullptr, 0, -1), 0);
+  EXPECT_EQ(WriteImageFile(nullptr, As(kOutBMP, 3), dir.path("c"), pal.get(), nullptr, 0, -1), 0);
+  EXPECT_EQ(WriteImageFile(nullptr, As(kOutCLP, 1), dir.path("d"), pal.get(), nullptr, 0, -1), 0);
   EXPECT_TRUE(std::filesystem::is_empty(dir.path("")));
 }
 
 TEST(WriteImageFile, AFailedWriteKeepsThePreviousFileAndLeavesNoTemporary) {
   test::TempFolder dir("write");
-  MemoryProfile profile;
   test::WriteBytes(dir.path("out.gif"), {'o', 'l', 'd'});
   DibHandle rgb = test::MakeRgb(3, 3, 1, 2, 3);
-  EXPECT_EQ(WriteImageFile(nullptr, profile, dir.path("out.gif"), rgb.get(), nullptr, kOutGIF, 3, 0, -1),
+  EXPECT_EQ(WriteImageFile(nullptr, As(kOutGIF, 3), dir.path("out.gif"), rgb.get(), nullptr, 0, -1),
             imgx::kDepthNotWritable);
   EXPECT_EQ(test::ReadBytes(dir.path("out.gif")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
   int files = 0;

@@ -7,6 +7,7 @@
 
 #include "commands/ErrorText.h"
 #include "common/Settings.h"
+#include "fileio/IoSettings.h"
 #include "gui/dialogs/Choosers.h"
 #include "gui/editor/EditorWindow.h"
 #include "gui/editor/PreviewWidget.h"
@@ -61,14 +62,14 @@ void EditorWindow::rebuildDisplay() {
 void EditorWindow::loadPreview() {
   previewPath_ = profile_.getString(settings::kGeneral, settings::kPreviewImage, std::string());
   const std::string path = previewPath_;
-  std::shared_ptr<const Profile> format = FormatSettingsSnapshot(profile_);
+  const InputPreferences preferences = LoadInputPreferences(profile_);
   const QSize room = previewRoom();
   const int depth = screenDepth_;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   work_->post<PreviewLoad>(
-      [path, format, room, depth] {
+      [path, preferences, room, depth] {
         PreviewLoad load;
-        load.image = SharedDib(LoadPreviewImage(path, *format));
+        load.image = SharedDib(LoadPreviewImage(path, preferences));
         load.display = BuildDisplayImage(load.image.get(), room.width(), room.height(), depth);
         return load;
       },
@@ -135,16 +136,16 @@ void EditorWindow::testScript() {
   testRun_ = SnapshotScript(script_);
   previewPath_ = profile_.getString(settings::kGeneral, settings::kPreviewImage, std::string());
   const std::string path = previewPath_;
-  std::shared_ptr<const Profile> format = FormatSettingsSnapshot(profile_);
+  const InputPreferences preferences = LoadInputPreferences(profile_);
   const std::shared_ptr<const CScript> run = testRun_;
   const QSize room = previewRoom();
   const int depth = screenDepth_;
   // The test starts from the picture as loaded, and the first 519 of the script gathers
   // its palette from it before anything runs.
   work_->post<PreviewLoad>(
-      [path, format, run, room, depth] {
+      [path, preferences, run, room, depth] {
         PreviewLoad load;
-        load.image = SharedDib(LoadPreviewImage(path, *format));
+        load.image = SharedDib(LoadPreviewImage(path, preferences));
         load.display = BuildDisplayImage(load.image.get(), room.width(), room.height(), depth);
         auto palette = std::make_shared<OptimumPalette>();
         if (const CScriptCommand* optimum = run->FindCode(kApplyOptimizedPalette)) {

@@ -1,32 +1,20 @@
 // The editor's script editing: Add, Delete, Move up and down, Edit and the command
 // clipboard. Every action does nothing while a batch run or a script test is going on.
 
-#include <algorithm>
 #include <memory>
 
 #include <QListWidget>
 #include <QPushButton>
 
+#include "gui/dialogs/EditParameters.h"
 #include "gui/editor/CommandClipboard.h"
 #include "gui/editor/EditorWindow.h"
 #include "script/AddCommand.h"
-#include "script/Defaults.h"
 
 namespace km::gui {
 
 bool EditorWindow::editParameters(int index) {
-  CScriptCommand* command = script_.GetAt(index);
-  if (command == nullptr) return false;
-  CScriptCommand confirmed = WithDialogDefaults(*command);
-  // What the dialogs' ranges make of defaults that lie outside them.
-  switch (confirmed.Code) {
-    case kRotateImage: confirmed.Int1 = std::max(confirmed.Int1, 1); break;
-    case kPosterizeImage: confirmed.Int1 = std::min(confirmed.Int1, 7); break;
-    case kSolarizeImage: confirmed.Int1 = std::min(confirmed.Int1, 254); break;
-    default: break;
-  }
-  *command = confirmed;
-  return true;
+  return EditParameters(this, script_, index, working_.get(), profile_, messages_);
 }
 
 void EditorWindow::addCommand() {

@@ -274,8 +274,7 @@ void EditorWindow::buildForm() {
   columns->addWidget(scriptGroup, 1);
   setCentralWidget(central);
 
-  // The parameter dialogs and the batch dialogs are not part of this window yet.
-  editButton_->setEnabled(false);
+  // Batch runs are not started from this window yet.
   startButton_->setEnabled(false);
 
   connect(addButton, &QPushButton::clicked, this, &EditorWindow::addCommand);

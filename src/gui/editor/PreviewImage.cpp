@@ -66,27 +66,15 @@ DibHandle BuiltInPreview() {
   return dib;
 }
 
-DibHandle LoadPreviewImage(const std::string& path, const Profile& format) {
+DibHandle LoadPreviewImage(const std::string& path, const InputPreferences& preferences) {
   if (!IsInternalPreview(path)) {
     const FileTypeTable types;
-    DibHandle image;
-    ImageTypeCode type = 0;
-    std::int16_t transparent = -1;
-    if (ReadImageFile(nullptr, types, format, &image, path, -1, &type, &transparent, nullptr) == 0 && image) {
-      return image;
+    ReadResult read = ReadImageFile(nullptr, types, preferences, path, -1);
+    if (read.code == 0 && read.image) {
+      return std::move(read.image);
     }
   }
   return BuiltInPreview();
-}
-
-std::unique_ptr<Profile> FormatSettingsSnapshot(const Profile& profile) {
-  auto copy = std::make_unique<MemoryProfile>();
-  for (const char* key : {"WMF_Prompt", "WMF_Width", "WMF_Height", "PCD_LoadSize"}) {
-    const int unset = -0x7fffffff;
-    const int value = profile.getInt("Format", key, unset);
-    if (value != unset) copy->setInt("Format", key, value);
-  }
-  return copy;
 }
 
 QImage BuildDisplayImage(const Dib* working, int fw, int fh, int screenDepth, DibHandle* displayDib) {

@@ -11,6 +11,7 @@
 #include <QImage>
 
 #include "common/Profile.h"
+#include "fileio/ReadImage.h"
 #include "imaging/Dib.h"
 
 namespace km::gui {
@@ -41,13 +42,8 @@ bool IsInternalPreview(const std::string& path);
 DibHandle BuiltInPreview();
 
 // The preview for `path`: the file read through the format library (any readable type),
-// or the built-in picture for an internal path or a file that cannot be read. `format`
-// holds the input preferences of section "Format".
-DibHandle LoadPreviewImage(const std::string& path, const Profile& format);
-
-// The settings of section "Format" copied into a profile a worker may read while the
-// window keeps using its own.
-std::unique_ptr<Profile> FormatSettingsSnapshot(const Profile& profile);
+// or the built-in picture for an internal path or a file that cannot be read.
+DibHandle LoadPreviewImage(const std::string& path, const InputPreferences& preferences);
 
 // What the preview frame paints: the working image fitted into fw x fh (resampled for 24
 // bits, resized otherwise, copied when it fits) and, on a screen of fewer than 24 bits

@@ -16,6 +16,7 @@
 
 #include "common/Profile.h"
 #include "gui/editor/EditorWindow.h"
+#include "script/CommandCatalogue.h"
 #include "support/FakeMessageService.h"
 
 namespace km::guitest {
@@ -28,8 +29,36 @@ public:
   std::deque<QString> saveAnswers;
   int openAsked = 0;
   int saveAsked = 0;
+  std::deque<bool> editAnswers;  // false: Cancel; empty: OK
+  int editAsked = 0;
 
 protected:
+  // Stands in for the parameter dialog: OK stores what the dialog shows on opening (the
+  // catalogue's defaults for unset fields, then its opening rules).
+  bool editParameters(int index) override {
+    ++editAsked;
+    CScriptCommand* command = script().GetAt(index);
+    if (command == nullptr) return false;
+    if (!editAnswers.empty()) {
+      const bool ok = editAnswers.front();
+      editAnswers.pop_front();
+      if (!ok) return false;
+    }
+    const Dib* image = workingImage();
+    const int w = image ? image->width() : 0;
+    const int h = image ? image->height() : 0;
+    if (const CommandInfo* info = FindCommand(command->Code)) {
+      for (const FieldSpec& spec : info->fields) {
+        if (IsIntField(spec.field)) {
+          command->*IntMember(spec.field) = OpeningValue(spec, command->*IntMember(spec.field), w, h);
+        } else if (IsRealField(spec.field)) {
+          command->*RealMember(spec.field) = OpeningReal(spec, command->*RealMember(spec.field));
+        }
+      }
+    }
+    return true;
+  }
+
   QString askOpenPath(const QString&) override {
     ++openAsked;
     if (openAnswers.empty()) return {};

@@ -84,8 +84,7 @@ private slots:
     editor_->hide();
     const std::string path = (dir_.path() + QStringLiteral("/wide.bmp")).toStdString();
     WriteSolidBmp(path, 1000, 500, 200, 0, 0);
-    MemoryProfile format;
-    DibHandle wide = gui::LoadPreviewImage(path, format);
+    DibHandle wide = gui::LoadPreviewImage(path, InputPreferences{});
     QVERIFY(wide);
     QCOMPARE(wide->width(), 1000);
 
@@ -178,7 +177,9 @@ private slots:
   void execReportsAFailureAndKeepsTheImage() {
     startWithPreview("");
     AddFromCatalogue(*editor_, kBlur);
-    AddFromCatalogue(*editor_, kEnlargeCanvas);  // 100 x 100 canvas: smaller than 276 x 187
+    AddFromCatalogue(*editor_, kEnlargeCanvas);
+    editor_->script().GetAt(1)->Int1 = 100;  // a canvas smaller than the 276 x 187 picture
+    editor_->script().GetAt(1)->Int2 = 100;
     editor_->selectLine(1);
     const Dib* before = editor_->workingImage();
     editor_->executeCommand();
