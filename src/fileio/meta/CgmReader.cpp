@@ -965,7 +965,7 @@ namespace km::imgx {
 
 Code DecodeCGM(ProgressWindow progress, const std::string& path, MetafileHandle* out, int* width, int* height) {
   if (out == nullptr || width == nullptr || height == nullptr) {
-    return kNotThisFormat;
+    return kInvalidParameter;
   }
   out->reset();
   std::vector<std::uint8_t> file;

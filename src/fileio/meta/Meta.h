@@ -3,7 +3,8 @@
 // The format library's metafile calls. Windows metafiles are read into a picture
 // directly; CGM and Lotus 1-2-3 graph files are read into a metafile that MetaToDIB
 // renders at the size the caller asks for. A returned metafile belongs to the caller.
-// Codes as in Codes.h; a failed call leaves *out null.
+// Codes as in Codes.h; a failed call leaves *out null, and a null out pointer answers
+// kInvalidParameter (101).
 
 #include <memory>
 #include <string>

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "fileio/imgx/FileBytes.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/meta/Meta.h"
 #include "fileio/meta/Renderer.h"
 #include "fileio/meta/WmfReader.h"
@@ -140,7 +140,7 @@ void WindowSize(const meta::Rect& frame, int* width, int* height) {
 Code MetaToDIB(ProgressWindow progress, const meta::Metafile* metafile, DibHandle* out, int bits, int left,
                int top, int right, int bottom, int width, int height, int /*prompt*/) {
   if (out == nullptr || metafile == nullptr) {
-    return kNotThisFormat;
+    return kInvalidParameter;
   }
   out->reset();
   if (left == right || top == bottom) {
@@ -156,8 +156,8 @@ Code MetaToDIB(ProgressWindow progress, const meta::Metafile* metafile, DibHandl
 }
 
 Code LoadWMF(const std::uint8_t* data, std::size_t size, MetafileHandle* out) {
-  if (out == nullptr) {
-    return kNotThisFormat;
+  if (out == nullptr || data == nullptr) {
+    return kInvalidParameter;
   }
   out->reset();
   try {
@@ -175,15 +175,7 @@ Code LoadWMF(const std::uint8_t* data, std::size_t size, MetafileHandle* out) {
 
 Code DecodeWMF(ProgressWindow progress, const std::string& path, DibHandle* out, int width, int height,
                int /*prompt*/) {
-  if (out == nullptr) {
-    return kNotThisFormat;
-  }
-  out->reset();
-  std::vector<std::uint8_t> file;
-  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
-    return c;
-  }
-  try {
+  return DecodeWholeFile(path, out, [&](std::vector<std::uint8_t>& file) -> Code {
     meta::Metafile mf;
     meta::WmfHeader header;
     if (const Code c = meta::ParseWmf(file.data(), file.size(), &mf, &header); c != kOk) {
@@ -211,10 +203,7 @@ Code DecodeWMF(ProgressWindow progress, const std::string& path, DibHandle* out,
       mf.frame = {0, 0, double(w), double(h)};
     }
     return Render(progress, mf, mf.frame, w, h, 8, out);
-  } catch (const std::bad_alloc&) {
-    out->reset();
-    return kNoMemory;
-  }
+  });
 }
 
 }  // namespace km::imgx

@@ -515,7 +515,7 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 Code RenderMetafile(ProgressWindow progress, const Metafile& picture, const Rect& frame, int width, int height,
                     Raster* out) {
   if (out == nullptr) {
-    return imgx::kNotThisFormat;
+    return imgx::kInvalidParameter;
   }
   const double fw = frame.right - frame.left;
   const double fh = frame.bottom - frame.top;

@@ -9,7 +9,7 @@
 
 #include "fileio/WriteImage.h"
 #include "fileio/imgx/ByteIO.h"
-#include "fileio/imgx/FileBytes.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/meta/Meta.h"
 
 namespace km::imgx {
@@ -35,8 +35,8 @@ void EndRecord(ByteWriter& w, std::size_t at, std::uint32_t* largest) {
 }  // namespace
 
 Code EncodeWMF(ProgressWindow progress, const std::string& path, const Dib* dib, const LogPalette* palette) {
-  if (ValidateDib(dib) != km::kOk) {
-    return 101;
+  if (const Code c = CheckSource(dib); c != kOk) {
+    return c;
   }
   if (ProgressStep(progress, 0, 1)) {
     return kCancelled;
