@@ -216,6 +216,30 @@ TEST(WmfText, TextLandsAtItsReferencePointInItsColour) {
   EXPECT_EQ(px.count(kRed) - px.count(kRed, 10, 5, 70, 26), 0);
 }
 
+TEST(WmfText, LargeGlyphsAreFilledAsOutlines) {
+  // An em of 300 pixels: the capital H's two stems and bar cover thousands of pixels.
+  Pixels px;
+  std::vector<std::uint8_t> font;
+  for (int w : {-300, 0, 0, 0, 400}) WmfBuilder::put16(font, static_cast<std::uint16_t>(w));
+  for (int i = 0; i < 8; ++i) font.push_back(0);
+  for (char c : std::string("DejaVu Sans")) font.push_back(static_cast<std::uint8_t>(c));
+  font.push_back(0);
+  auto file = WmfBuilder::Placeable(0, 0, 300, 320, 96).raw(0x02FB, font).select(0)
+                  .rec(0x0209, {int(kRefRed & 0xFFFF), int(kRefRed >> 16)}).rec(0x0102, {1})
+                  .raw(0x0521, {1, 0, 'H', 0, 0, 0, 10, 0}).bytes();
+  ASSERT_EQ(test::DecodeWmfBytes(file, &px), imgx::kOk);
+  EXPECT_GT(px.count(kRed), 5000);
+  EXPECT_EQ(px.count(kRed, 0, 0, 10, 320), 0);
+}
+
+TEST(WmfMapping, RepeatedScalingKeepsTheExtentFinite) {
+  WmfBuilder b = Canvas().windowOrg(0, 0).windowExt(20, 10);
+  for (int i = 0; i < 200; ++i) b.rec(0x0410, {1, 30000, 1, 30000});  // ScaleWindowExt x30000
+  Pixels px;
+  ASSERT_EQ(test::DecodeWmfBytes(b.rectangle(0, 0, 10, 10).bytes(), &px), imgx::kOk);
+  EXPECT_LE(px.count(kRed), 200);
+}
+
 TEST(WmfPlain, SizeComesFromTheSettingsOrTheWindow) {
   auto file = WmfBuilder::Plain().windowOrg(0, 0).windowExt(50, 25).pen(5, 0, 0).brush(0, kRefRed)
                   .select(0).select(1).rectangle(0, 0, 25, 25).bytes();

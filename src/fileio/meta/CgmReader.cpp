@@ -451,6 +451,9 @@ Code Reader::beginBody() {
     w = ew * metricFactor_ * 96 / 25.4;
     h = eh * metricFactor_ * 96 / 25.4;
   }
+  if (!std::isfinite(w) || !std::isfinite(h) || !(w > 0) || !(h > 0)) {
+    return imgx::kBadDimensions;
+  }
   const double longest = std::max(w, h);
   if (longest < 16 || longest > 2048) {
     w = w * 1024 / longest;

@@ -94,8 +94,9 @@ public:
       if (c != imgx::kOk) {
         return c;
       }
-      if (cairo_status(cr_.get()) != CAIRO_STATUS_SUCCESS) {
-        return imgx::kNoMemory;
+      if (const cairo_status_t st = cairo_status(cr_.get()); st != CAIRO_STATUS_SUCCESS) {
+        // Cairo refuses geometry it cannot represent as well as running out of memory.
+        return st == CAIRO_STATUS_NO_MEMORY ? imgx::kNoMemory : imgx::kCorrupt;
       }
     }
     cairo_surface_flush(surface_.get());
@@ -394,9 +395,19 @@ private:
       cairo_fill(cr);
     }
     SetColour(cr, t.colour);
+    // Large glyphs are filled as outlines: a glyph bitmap grows with the square of the size.
+    const bool outlines = em > 256;
+    auto show = [&](const char* utf8) {
+      if (outlines) {
+        cairo_text_path(cr, utf8);
+        cairo_fill(cr);
+      } else {
+        cairo_show_text(cr, utf8);
+      }
+    };
     if (t.advances.empty()) {
       cairo_move_to(cr, x0, base);
-      cairo_show_text(cr, t.utf8.c_str());
+      show(t.utf8.c_str());
     } else {
       double x = x0;
       std::size_t i = 0;
@@ -410,7 +421,7 @@ private:
         std::memcpy(one, t.utf8.data() + i, len);
         one[len] = 0;
         cairo_move_to(cr, x, base);
-        cairo_show_text(cr, one);
+        show(one);
         x += (k < t.advances.size() ? t.advances[k] : 0.0) * std::fabs(map_.sx);
         i += len;
         ++k;

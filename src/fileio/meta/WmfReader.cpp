@@ -553,8 +553,11 @@ bool Player::record(std::uint16_t fn, ByteReader& p, Code* code) {
     case kScaleViewportExt: {
       const double yd = p.s16le(), yn = p.s16le(), xd = p.s16le(), xn = p.s16le();
       Point& e = fn == kScaleWindowExt ? dc_.winExt : dc_.vpExt;
-      if (p.ok() && yd != 0 && xd != 0 && yn != 0 && xn != 0) {
-        e = {e.x * xn / xd, e.y * yn / yd};
+      const Point scaled{e.x * xn / (xd == 0 ? 1 : xd), e.y * yn / (yd == 0 ? 1 : yd)};
+      // Extents stay within what a coordinate can be; repeated scaling cannot run off.
+      if (p.ok() && yd != 0 && xd != 0 && yn != 0 && xn != 0 && std::fabs(scaled.x) <= 1e9 &&
+          std::fabs(scaled.y) <= 1e9 && std::fabs(scaled.x) >= 1e-9 && std::fabs(scaled.y) >= 1e-9) {
+        e = scaled;
       }
       break;
     }
@@ -926,7 +929,9 @@ Code ParseWmf(const std::uint8_t* data, std::size_t size, Metafile* out, WmfHead
     const unsigned objects = in.u16le();
     in.seek(base + kHeaderSize);
     Player player(out, *header);
-    player.begin(objects);
+    // Each object needs a record of at least 6 bytes to be made: slots beyond what the
+    // file can fill are never used.
+    player.begin(std::min<std::size_t>(objects, size / 6 + 1));
     while (in.remaining() > 0) {
       const std::size_t at = in.pos();
       const std::uint32_t words = in.u32le();
