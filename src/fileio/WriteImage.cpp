@@ -4,6 +4,7 @@
 #include <new>
 
 #include "StringTable.h"
+#include "fileio/meta/Meta.h"
 
 namespace km {
 
@@ -73,10 +74,9 @@ Code Encode(ProgressWindow progress, const OutputOptions& options, const std::st
       return EncodeTIF(progress, path, dib, extra, kCompression[subType], grey, dpi);
     }
     case kOutWMF: {
-      // The palette goes with the picture; there is no metafile writer in this library.
       std::unique_ptr<LogPalette> palette;
       const OpResult r = PaletteFromDIB(dib, &palette);
-      return r != km::kOk ? static_cast<Code>(r) : kNoReader;
+      return r != km::kOk ? static_cast<Code>(r) : EncodeWMF(progress, path, dib, palette.get());
     }
     case kOutWPG: {
       static constexpr int kVersions[] = {50, 51, 60};
