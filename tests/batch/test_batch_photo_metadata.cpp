@@ -15,7 +15,6 @@ namespace km {
 namespace {
 
 using test::BatchFolder;
-using test::FakeMessageService;
 using test::RecordingObserver;
 
 namespace s = settings;
