@@ -8,6 +8,8 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/kilnmark-ccache}"
+# Paths relative to the checkout, so every clone on this machine shares the cache.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(pwd)}" CCACHE_NOHASHDIR=1
 cmake --preset asan
 cmake --build --preset asan -j 2
 ctest --preset asan

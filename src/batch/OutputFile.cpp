@@ -7,7 +7,6 @@
 #include <system_error>
 
 #include "fileio/WriteImage.h"
-#include "fileio/imgx/Imgx.h"
 
 namespace km {
 

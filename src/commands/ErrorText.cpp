@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "StringTable.h"
-#include "commands/LibraryText.h"
+#include "fileio/LibraryText.h"
 
 namespace km {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "app/CommandLineRun.h"
 #include "batch/BatchTestKit.h"
-#include "commands/LibraryText.h"
+#include "fileio/LibraryText.h"
 #include "common/Settings.h"
 
 namespace km::test {

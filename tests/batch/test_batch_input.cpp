@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "BatchTestKit.h"
+#include "fileio/LibraryText.h"
 
 namespace km::test {
 namespace {

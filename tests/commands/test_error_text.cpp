@@ -5,7 +5,7 @@
 
 #include "StringTable.h"
 #include "commands/ErrorText.h"
-#include "commands/LibraryText.h"
+#include "fileio/LibraryText.h"
 #include "fileio/imgx/Codes.h"
 #include "support/FakeMessageService.h"
 

@@ -70,6 +70,19 @@ TEST_P(CodecCancel, StopsWithNothingLeftBehind) {
   EXPECT_EQ(out, nullptr);
 }
 
+// A JPEG stopped after its output has outgrown the first buffer: the grown buffer is
+// released once, with nothing written.
+TEST(JpegCancel, StopAfterTheOutputGrewFreesItOnce) {
+  test::TempFolder dir("cancel-grown");
+  DibHandle src = test::MakePatterned(640, 640, 24, 7);
+  StopAfter stop(600);
+  EXPECT_EQ(EncodeJPG(&stop, dir.path("stopped.jpg"), src.get(), 100, 72, 0), kCancelled);
+  EXPECT_FALSE(std::filesystem::exists(dir.path("stopped.jpg")));
+  StopAfter never(1 << 30);
+  ASSERT_EQ(EncodeJPG(&never, dir.path("whole.jpg"), src.get(), 100, 72, 0), kOk);
+  EXPECT_GT(std::filesystem::file_size(dir.path("whole.jpg")), 256u * 1024u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Codecs, CodecCancel, testing::ValuesIn(kCodecs),
                          [](const auto& i) { return std::string(i.param.name); });
 

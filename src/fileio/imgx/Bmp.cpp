@@ -8,7 +8,7 @@
 #include <new>
 
 #include "fileio/imgx/Bmp.h"
-#include "fileio/imgx/CodecUtil.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
 
 namespace km::imgx {
@@ -261,7 +261,7 @@ Code DecodeBytes(const std::vector<std::uint8_t>& file, ProgressWindow progress,
     if (file.size() - dataAt < need - srcStride + lastRow) {
       return kTruncated;
     }
-  } else if (!WithinBudget(w, ht, outBits, file.size() - dataAt, kRleRatio)) {
+  } else if (!WithinBudget(Dib::Stride(w, outBits), ht, file.size() - dataAt, kRleRatio)) {
     return kBadDimensions;
   }
 
@@ -497,7 +497,7 @@ std::vector<std::uint8_t> AsBmpFile(const std::uint8_t* data, std::size_t size) 
 
 Code DecodePackedDib(const std::uint8_t* data, std::size_t size, ProgressWindow progress, DibHandle* out) {
   if (out == nullptr) {
-    return kNotThisFormat;
+    return kInvalidParameter;
   }
   out->reset();
   try {
@@ -531,20 +531,16 @@ Code PackedDibSize(const std::uint8_t* data, std::size_t size, int* width, int* 
 }
 
 Code InfoBMP(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> file;
-  Code c = ReadFileBytes(path, &file);
-  if (c != kOk) {
-    return c;
-  }
-  ByteReader r(file);
-  BmpHeader h;
-  c = ReadHeader(r, &h);
-  if (c != kOk) {
-    return c;
-  }
-  FillInfo(path, 0, static_cast<int>(h.width), static_cast<int>(h.height < 0 ? -h.height : h.height),
-           static_cast<int>(h.bits), info);
-  return kOk;
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& file, ImageInfo* found) -> Code {
+    ByteReader r(file);
+    BmpHeader h;
+    if (const Code c = ReadHeader(r, &h); c != kOk) {
+      return c;
+    }
+    FillInfo(0, static_cast<int>(h.width), static_cast<int>(h.height < 0 ? -h.height : h.height),
+             static_cast<int>(h.bits), found);
+    return kOk;
+  });
 }
 
 Code DecodeBMP(ProgressWindow progress, const std::string& path, DibHandle* out) {

@@ -4,10 +4,9 @@
 // characters other than that end sequence are ignored. Also PickRLEType, which tells
 // this format from a Windows RLE bitmap sharing the ".rle" extension.
 
-#include <cstdio>
 #include <new>
 
-#include "fileio/imgx/CodecUtil.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
 
 namespace km::imgx {
@@ -85,16 +84,14 @@ Code DecodeBytes(const std::vector<std::uint8_t>& f, ProgressWindow progress, Di
 
 Code PickRLEType(const std::string& path, int* kind) {
   if (kind == nullptr) {
-    return kNotThisFormat;
+    return kInvalidParameter;
   }
   *kind = 0;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    return kCannotOpen;
+  std::vector<std::uint8_t> b;
+  if (const Code c = ReadFileHead(path, 3, &b); c != kOk) {
+    return c;
   }
-  std::uint8_t b[3] = {0, 0, 0};
-  const std::size_t n = std::fread(b, 1, 3, f);
-  std::fclose(f);
+  const std::size_t n = b.size();
   if (n >= 2 && b[0] == 'B' && b[1] == 'M') {
     *kind = 1;
     return kOk;
@@ -107,18 +104,15 @@ Code PickRLEType(const std::string& path, int* kind) {
 }
 
 Code InfoCISRLE(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> f;
-  Code c = ReadFileBytes(path, &f);
-  if (c != kOk) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& f, ImageInfo* found) -> Code {
+    int w = 0;
+    int h = 0;
+    const Code c = SizeFromMagic(f, &w, &h);
+    if (c == kOk) {
+      FillInfo(19, w, h, 1, found);
+    }
     return c;
-  }
-  int w = 0;
-  int h = 0;
-  c = SizeFromMagic(f, &w, &h);
-  if (c == kOk) {
-    FillInfo(path, 19, w, h, 1, info);
-  }
-  return c;
+  });
 }
 
 Code DecodeCISRLE(ProgressWindow progress, const std::string& path, DibHandle* out) {

@@ -10,7 +10,7 @@
 
 #include "fileio/imgx/Bmp.h"
 #include "fileio/imgx/Imgx.h"
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 namespace km::imgx {
 
@@ -61,37 +61,8 @@ Code FindDib(const std::vector<std::uint8_t>& bytes, const std::uint8_t** data, 
   return kUnsupportedVariant;  // no bitmap among the formats
 }
 
-}  // namespace
-
-Code InfoCLP(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
-  const std::uint8_t* data = nullptr;
-  std::size_t size = 0;
-  if (const Code c = FindDib(bytes, &data, &size); c != kOk) {
-    return c;
-  }
-  int width = 0;
-  int height = 0;
-  int bits = 0;
-  if (const Code c = PackedDibSize(data, size, &width, &height, &bits); c != kOk) {
-    return c;
-  }
-  kit::FillInfo(path, bytes.size(), width, height, bits, kTypeClp, info);
-  return kOk;
-}
-
-Code DecodeCLP(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return static_cast<Code>(km::kInvalidArgument);
-  }
-  out->reset();
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
+// The decoder over the file's bytes; sets *out only on success.
+Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress, DibHandle* out) {
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
   if (const Code c = FindDib(bytes, &data, &size); c != kOk) {
@@ -100,12 +71,37 @@ Code DecodeCLP(ProgressWindow progress, const std::string& path, DibHandle* out)
   return DecodePackedDib(data, size, progress, out);
 }
 
+}  // namespace
+
+Code InfoCLP(const std::string& path, ImageInfo* info) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& bytes, ImageInfo* found) -> Code {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+    if (const Code c = FindDib(bytes, &data, &size); c != kOk) {
+      return c;
+    }
+    int width = 0;
+    int height = 0;
+    int bits = 0;
+    if (const Code c = PackedDibSize(data, size, &width, &height, &bits); c != kOk) {
+      return c;
+    }
+    FillInfo(kTypeClp, width, height, bits, found);
+    return kOk;
+  });
+}
+
+Code DecodeCLP(ProgressWindow progress, const std::string& path, DibHandle* out) {
+  return DecodeWholeFile(path, out,
+                         [&](const std::vector<std::uint8_t>& bytes) { return DecodeBytes(bytes, progress, out); });
+}
+
 // A Windows 3.x clipboard file with one entry, CF_DIB: the image's own packed DIB.
 Code EncodeCLP(ProgressWindow progress, const std::string& path, const Dib* dib) {
-  if (const Code c = kit::CheckSource(dib); c != kOk) {
+  if (const Code c = CheckSource(dib); c != kOk) {
     return c;
   }
-  if (kit::Cancelled(progress, 0, 1)) {
+  if (RowCancelled(progress, 0, 1)) {
     return kCancelled;
   }
   BitmapInfoHeader h = dib->header();

@@ -15,7 +15,7 @@
 #include <filesystem>
 
 #include "fileio/imgx/Imgx.h"
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 namespace km::imgx {
 
@@ -97,39 +97,19 @@ Code ReadPalette(const std::string& imagePath, CutPalette* pal) {
   return kOk;
 }
 
-}  // namespace
-
-Code InfoCUT(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
-  CutHeader h;
-  if (const Code c = ParseHeader(bytes, &h); c != kOk) {
-    return c;
-  }
-  kit::FillInfo(path, bytes.size(), h.width, h.height, 8, kTypeCut, info);
-  return kOk;
-}
-
-Code DecodeCUT(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return static_cast<Code>(km::kInvalidArgument);
-  }
-  out->reset();
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
+// The decoder over the file's bytes (its palette is read from beside `path`); sets *out
+// only on success.
+Code DecodeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes, ProgressWindow progress,
+                 DibHandle* out) {
   CutHeader h;
   if (const Code c = ParseHeader(bytes, &h); c != kOk) {
     return c;
   }
   ByteReader in(bytes);
   in.seek(6);
-  const std::size_t pixels = static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.height);
   // Every row takes at least three bytes; two bytes of a run stand for 127 pixels.
-  if (in.remaining() / 3 < static_cast<std::size_t>(h.height) || !kit::Plausible(pixels, in.remaining(), 64)) {
+  if (in.remaining() / 3 < static_cast<std::size_t>(h.height) ||
+      !WithinBudget(static_cast<std::uint64_t>(h.width), static_cast<std::uint64_t>(h.height), in.remaining(), 64)) {
     return kTruncated;
   }
   auto palette = std::make_unique<CutPalette>();
@@ -138,22 +118,22 @@ Code DecodeCUT(ProgressWindow progress, const std::string& path, DibHandle* out)
   }
   const int colors = palette->count > 0 ? palette->count : 256;
   DibHandle dib;
-  if (const Code c = kit::NewImage(h.width, h.height, 8, colors, &dib); c != kOk) {
+  if (const Code c = NewDib(h.width, h.height, 8, colors, &dib); c != kOk) {
     return c;
   }
   if (palette->count > 0) {
     for (int i = 0; i < colors; ++i) {
-      kit::SetColor(*dib, i, palette->rgb[i][0], palette->rgb[i][1], palette->rgb[i][2]);
+      SetColor(*dib, i, palette->rgb[i][0], palette->rgb[i][1], palette->rgb[i][2]);
     }
   } else {
-    kit::SetGreyRamp(*dib, 256);
+    SetGreyRamp(*dib, 256);
   }
   const std::size_t width = static_cast<std::size_t>(h.width);
   for (int y = 0; y < h.height; ++y) {
-    if (kit::Cancelled(progress, y, h.height)) {
+    if (RowCancelled(progress, y, h.height)) {
       return kCancelled;
     }
-    std::uint8_t* row = kit::TopRow(*dib, y);
+    std::uint8_t* row = TopRow(*dib, y);
     in.u16le();  // the row's byte count; the closing code is what ends the row
     std::size_t x = 0;
     for (;;) {
@@ -189,6 +169,24 @@ Code DecodeCUT(ProgressWindow progress, const std::string& path, DibHandle* out)
   }
   *out = std::move(dib);
   return kOk;
+}
+
+}  // namespace
+
+Code InfoCUT(const std::string& path, ImageInfo* info) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& bytes, ImageInfo* found) -> Code {
+    CutHeader h;
+    if (const Code c = ParseHeader(bytes, &h); c != kOk) {
+      return c;
+    }
+    FillInfo(kTypeCut, h.width, h.height, 8, found);
+    return kOk;
+  });
+}
+
+Code DecodeCUT(ProgressWindow progress, const std::string& path, DibHandle* out) {
+  return DecodeWholeFile(path, out,
+                         [&](const std::vector<std::uint8_t>& bytes) { return DecodeBytes(path, bytes, progress, out); });
 }
 
 namespace {
@@ -253,7 +251,7 @@ std::vector<std::uint8_t> PaletteFile(const Dib& dib) {
 
 // 8-bit images only: the image, then its palette beside it (".pal").
 Code EncodeCUT(ProgressWindow progress, const std::string& path, const Dib* dib) {
-  if (const Code c = kit::CheckSource(dib); c != kOk) {
+  if (const Code c = CheckSource(dib); c != kOk) {
     return c;
   }
   if (dib->bitCount() != 8) {
@@ -266,13 +264,13 @@ Code EncodeCUT(ProgressWindow progress, const std::string& path, const Dib* dib)
   w.u16le(static_cast<unsigned>(height));
   w.u16le(0);
   for (int y = 0; y < height; ++y) {
-    if (kit::Cancelled(progress, y, height)) {
+    if (RowCancelled(progress, y, height)) {
       return kCancelled;
     }
-    PackRow(kit::TopRow(*dib, y), static_cast<std::size_t>(width), w);
+    PackRow(TopRow(*dib, y), static_cast<std::size_t>(width), w);
   }
-  const std::string palettePath = WithExtension(kit::FinalPath(path), ".pal");
-  if (palettePath == path || palettePath == kit::FinalPath(path)) {
+  const std::string palettePath = WithExtension(FinalPath(path), ".pal");
+  if (palettePath == path || palettePath == FinalPath(path)) {
     return kCannotCreate;
   }
   if (const Code c = WriteFileBytes(path, w.bytes()); c != kOk) {

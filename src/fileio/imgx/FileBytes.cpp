@@ -1,6 +1,8 @@
 #include "fileio/imgx/FileBytes.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -13,7 +15,7 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
-Code ReadFileBytes(const std::string& path, std::vector<std::uint8_t>* bytes) {
+Code ReadFileHead(const std::string& path, std::size_t most, std::vector<std::uint8_t>* bytes) {
   bytes->clear();
   File f(std::fopen(path.c_str(), "rb"));
   if (!f) {
@@ -21,10 +23,11 @@ Code ReadFileBytes(const std::string& path, std::vector<std::uint8_t>* bytes) {
   }
   try {
     std::uint8_t chunk[65536];
-    for (;;) {
-      const std::size_t n = std::fread(chunk, 1, sizeof chunk, f.get());
+    while (bytes->size() < most) {
+      const std::size_t want = std::min(sizeof chunk, most - bytes->size());
+      const std::size_t n = std::fread(chunk, 1, want, f.get());
       bytes->insert(bytes->end(), chunk, chunk + n);
-      if (n < sizeof chunk) {
+      if (n < want) {
         break;
       }
     }
@@ -37,6 +40,10 @@ Code ReadFileBytes(const std::string& path, std::vector<std::uint8_t>* bytes) {
     return kReadError;
   }
   return kOk;
+}
+
+Code ReadFileBytes(const std::string& path, std::vector<std::uint8_t>* bytes) {
+  return ReadFileHead(path, std::numeric_limits<std::size_t>::max(), bytes);
 }
 
 Code WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <new>
 
-#include "fileio/imgx/CodecUtil.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
 
 namespace km::imgx {
@@ -144,7 +144,7 @@ Code DecodeBytes(const std::vector<std::uint8_t>& file, ProgressWindow progress,
     const int top = onScreen ? d.Top : 0;
     const int colours = map->ColorCount;
     const int bits = colours <= 2 ? 1 : (colours <= 16 ? 4 : 8);
-    if (!WithinBudget(w, h, 8, file.size(), kGifRatio)) {
+    if (!WithinBudget(Dib::Stride(w, 8), h, file.size(), kGifRatio)) {
       return kBadDimensions;
     }
     DibHandle dib;
@@ -288,16 +288,13 @@ Code EncodeBytes(ProgressWindow progress, const Dib& dib, bool v89a, bool interl
 }  // namespace
 
 Code InfoGIF(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> f;
-  const Code c = ReadFileBytes(path, &f);
-  if (c != kOk) {
-    return c;
-  }
-  if (f.size() < 11 || std::memcmp(f.data(), "GIF", 3) != 0) {
-    return kNotThisFormat;
-  }
-  FillInfo(path, 6, f[6] | f[7] << 8, f[8] | f[9] << 8, (f[10] & 7) + 1, info);
-  return kOk;
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& f, ImageInfo* found) -> Code {
+    if (f.size() < 11 || std::memcmp(f.data(), "GIF", 3) != 0) {
+      return kNotThisFormat;
+    }
+    FillInfo(6, f[6] | f[7] << 8, f[8] | f[9] << 8, (f[10] & 7) + 1, found);
+    return kOk;
+  });
 }
 
 Code DecodeGIF(ProgressWindow progress, const std::string& path, DibHandle* out, std::int16_t* transparentIndex) {

@@ -14,7 +14,7 @@
 
 #include "fileio/imgx/Imgx.h"
 #include "fileio/imgx/PackBits.h"
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 namespace km::imgx {
 
@@ -110,44 +110,22 @@ Code Parse(const std::vector<std::uint8_t>& bytes, IffImage* img) {
 void SetPalette(Dib& dib, const IffImage& img, int count) {
   const int fromMap = static_cast<int>(std::min<std::size_t>(img.cmapSize / 3, static_cast<std::size_t>(count)));
   if (fromMap == 0) {
-    kit::SetGreyRamp(dib, count);
+    SetGreyRamp(dib, count);
     return;
   }
   for (int i = 0; i < fromMap; ++i) {
-    kit::SetColor(dib, i, img.cmap[3 * i], img.cmap[3 * i + 1], img.cmap[3 * i + 2]);
+    SetColor(dib, i, img.cmap[3 * i], img.cmap[3 * i + 1], img.cmap[3 * i + 2]);
   }
   if ((img.camg & kCamgHalfBrite) != 0 && img.planes == 6) {
     for (int i = 32; i < 64; ++i) {
       const RgbQuad q = dib.colors()[i - 32];
-      kit::SetColor(dib, i, q.rgbRed / 2, q.rgbGreen / 2, q.rgbBlue / 2);
+      SetColor(dib, i, q.rgbRed / 2, q.rgbGreen / 2, q.rgbBlue / 2);
     }
   }
 }
 
-}  // namespace
-
-Code InfoIFF(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
-  IffImage img;
-  if (const Code c = Parse(bytes, &img); c != kOk) {
-    return c;
-  }
-  kit::FillInfo(path, bytes.size(), img.width, img.height, img.planes, kTypeIff, info);
-  return kOk;
-}
-
-Code DecodeIFF(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return static_cast<Code>(km::kInvalidArgument);
-  }
-  out->reset();
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
+// The decoder over the file's bytes; sets *out only on success.
+Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress, DibHandle* out) {
   IffImage img;
   if (const Code c = Parse(bytes, &img); c != kOk) {
     return c;
@@ -156,13 +134,13 @@ Code DecodeIFF(ProgressWindow progress, const std::string& path, DibHandle* out)
   const std::size_t planeBytes = img.chunky ? width + (width & 1) : ((width + 15) / 16) * 2;
   const std::size_t rowPlanes = img.chunky ? 1 : static_cast<std::size_t>(img.planes + (img.masking == 1 ? 1 : 0));
   const std::size_t rowBytes = planeBytes * rowPlanes;
-  if (!kit::Plausible(rowBytes * static_cast<std::size_t>(img.height), img.bodySize, img.compression ? 64 : 1)) {
+  if (!WithinBudget(rowBytes, static_cast<std::uint64_t>(img.height), img.bodySize, img.compression ? 64 : 1)) {
     return kTruncated;
   }
-  const int bits = kit::DibBitsFor(img.planes);
+  const int bits = DibBitsFor(img.planes);
   const int colors = 1 << img.planes;
   DibHandle dib;
-  if (const Code c = kit::NewImage(img.width, img.height, bits, colors, &dib); c != kOk) {
+  if (const Code c = NewDib(img.width, img.height, bits, colors, &dib); c != kOk) {
     return c;
   }
   SetPalette(*dib, img, colors);
@@ -170,7 +148,7 @@ Code DecodeIFF(ProgressWindow progress, const std::string& path, DibHandle* out)
   std::vector<std::uint8_t> row(rowBytes);
   std::vector<std::uint8_t> indices(width);
   for (int y = 0; y < img.height; ++y) {
-    if (kit::Cancelled(progress, y, img.height)) {
+    if (RowCancelled(progress, y, img.height)) {
       return kCancelled;
     }
     if (img.compression == 0) {
@@ -178,26 +156,44 @@ Code DecodeIFF(ProgressWindow progress, const std::string& path, DibHandle* out)
         return kTruncated;
       }
     } else {
-      const kit::RunResult r = kit::UnpackBits(in, row.data(), rowBytes);
-      if (r != kit::RunResult::kOk) {
-        return r == kit::RunResult::kOverrun ? kCorrupt : kTruncated;
+      const RunResult r = UnpackBits(in, row.data(), rowBytes);
+      if (r != RunResult::kOk) {
+        return r == RunResult::kOverrun ? kCorrupt : kTruncated;
       }
     }
     if (img.chunky) {
-      std::memcpy(kit::TopRow(*dib, y), row.data(), width);
+      std::memcpy(TopRow(*dib, y), row.data(), width);
     } else {
-      kit::PlanesToIndices(row.data(), planeBytes, img.planes, img.width, indices.data());
-      kit::PackIndices(indices.data(), img.width, bits, kit::TopRow(*dib, y));
+      PlanesToIndices(row.data(), planeBytes, img.planes, img.width, indices.data());
+      PackIndices(indices.data(), img.width, bits, TopRow(*dib, y));
     }
   }
   *out = std::move(dib);
   return kOk;
 }
 
+}  // namespace
+
+Code InfoIFF(const std::string& path, ImageInfo* info) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& bytes, ImageInfo* found) -> Code {
+    IffImage img;
+    if (const Code c = Parse(bytes, &img); c != kOk) {
+      return c;
+    }
+    FillInfo(kTypeIff, img.width, img.height, img.planes, found);
+    return kOk;
+  });
+}
+
+Code DecodeIFF(ProgressWindow progress, const std::string& path, DibHandle* out) {
+  return DecodeWholeFile(path, out,
+                         [&](const std::vector<std::uint8_t>& bytes) { return DecodeBytes(bytes, progress, out); });
+}
+
 // ILBM with as many planes as the image has bits (1, 4 or 8), its colour table as CMAP,
 // rows ByteRun1-coded plane by plane when `compressed` is set.
 Code EncodeIFF(ProgressWindow progress, const std::string& path, const Dib* dib, int compressed) {
-  if (const Code c = kit::CheckSource(dib); c != kOk) {
+  if (const Code c = CheckSource(dib); c != kOk) {
     return c;
   }
   const int bits = dib->bitCount();
@@ -247,11 +243,11 @@ Code EncodeIFF(ProgressWindow progress, const std::string& path, const Dib* dib,
   std::vector<std::uint8_t> row(planeBytes * static_cast<std::size_t>(planes));
   std::vector<std::uint8_t> packed;
   for (int y = 0; y < height; ++y) {
-    if (kit::Cancelled(progress, y, height)) {
+    if (RowCancelled(progress, y, height)) {
       return kCancelled;
     }
-    kit::UnpackIndices(kit::TopRow(*dib, y), width, bits, indices.data());
-    kit::IndicesToPlanes(indices.data(), width, planes, planeBytes, row.data());
+    UnpackIndices(TopRow(*dib, y), width, bits, indices.data());
+    IndicesToPlanes(indices.data(), width, planes, planeBytes, row.data());
     for (int p = 0; p < planes; ++p) {
       const std::uint8_t* plane = row.data() + planeBytes * static_cast<std::size_t>(p);
       if (compressed) {

@@ -2,10 +2,10 @@
 // first; formats without a signature (Targa, Dr. Halo, headerless MacPaint) are
 // accepted only when their headers hold together.
 
-#include <cstdio>
 #include <cstring>
-#include <memory>
+#include <vector>
 
+#include "fileio/imgx/FileBytes.h"
 #include "fileio/imgx/Imgx.h"
 
 namespace km::imgx {
@@ -16,10 +16,10 @@ namespace {
 constexpr std::size_t kPrefix = 65536;
 
 struct Prefix {
-  std::uint8_t b[kPrefix];
+  std::vector<std::uint8_t> b;
   std::size_t n = 0;
   bool has(std::size_t at, const char* sig, std::size_t len) const {
-    return at + len <= n && std::memcmp(b + at, sig, len) == 0;
+    return at + len <= n && std::memcmp(b.data() + at, sig, len) == 0;
   }
   unsigned u8(std::size_t at) const { return at < n ? b[at] : 0u; }
   unsigned u16le(std::size_t at) const { return u8(at) | (u8(at + 1) << 8); }
@@ -88,7 +88,7 @@ bool IsCgm(const Prefix& p) {
   while (i < p.n && (p.b[i] == ' ' || p.b[i] == '\r' || p.b[i] == '\n' || p.b[i] == '\t')) {
     ++i;
   }
-  return p.n - i >= 5 && (std::memcmp(p.b + i, "BEGMF", 5) == 0 || std::memcmp(p.b + i, "begmf", 5) == 0);
+  return p.n - i >= 5 && (std::memcmp(p.b.data() + i, "BEGMF", 5) == 0 || std::memcmp(p.b.data() + i, "begmf", 5) == 0);
 }
 
 // Headerless MacPaint: a version word of 0, 2 or 3, a 512-byte header, then 720 rows
@@ -180,27 +180,19 @@ std::uint16_t Recognise(const Prefix& p) {
   return kNoReader;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 Code ImageType(const std::string& path, std::uint16_t* type) {
   if (type == nullptr) {
-    return kNotThisFormat;
+    return kInvalidParameter;
   }
   *type = kNoReader;
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-  if (!f) {
-    return kCannotOpen;
+  Prefix p;
+  if (const Code c = ReadFileHead(path, kPrefix, &p.b); c != kOk) {
+    return c;
   }
-  auto p = std::make_unique<Prefix>();
-  p->n = std::fread(p->b, 1, kPrefix, f.get());
-  if (std::ferror(f.get())) {
-    return kReadError;
-  }
-  *type = Recognise(*p);
+  p.n = p.b.size();
+  *type = Recognise(p);
   return kOk;
 }
 

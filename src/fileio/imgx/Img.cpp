@@ -14,7 +14,7 @@
 #include <cstring>
 
 #include "fileio/imgx/Imgx.h"
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 namespace km::imgx {
 
@@ -149,30 +149,8 @@ private:
   std::size_t patternLength_;
 };
 
-}  // namespace
-
-Code InfoIMG(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
-  ImgHeader h;
-  if (const Code c = ParseHeader(bytes, &h); c != kOk) {
-    return c;
-  }
-  kit::FillInfo(path, bytes.size(), h.width, h.height, h.planes, kTypeImg, info);
-  return kOk;
-}
-
-Code DecodeIMG(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return static_cast<Code>(km::kInvalidArgument);
-  }
-  out->reset();
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
+// The decoder over the file's bytes; sets *out only on success.
+Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress, DibHandle* out) {
   ImgHeader h;
   if (const Code c = ParseHeader(bytes, &h); c != kOk) {
     return c;
@@ -187,10 +165,10 @@ Code DecodeIMG(ProgressWindow progress, const std::string& path, DibHandle* out)
   if (in.remaining() / lineCost < static_cast<std::size_t>(h.height) / 255) {
     return kTruncated;
   }
-  const int bits = kit::DibBitsFor(h.planes);
+  const int bits = DibBitsFor(h.planes);
   const int colors = 1 << h.planes;
   DibHandle dib;
-  if (const Code c = kit::NewImage(h.width, h.height, bits, colors, &dib); c != kOk) {
+  if (const Code c = NewDib(h.width, h.height, bits, colors, &dib); c != kOk) {
     return c;
   }
   if (h.extended) {
@@ -201,24 +179,24 @@ Code DecodeIMG(ProgressWindow progress, const std::string& path, DibHandle* out)
         v = std::min(1000, static_cast<int>(pal.u16be()));
         v = (v * 255 + 500) / 1000;
       }
-      kit::SetColor(*dib, i, rgb[0], rgb[1], rgb[2]);
+      SetColor(*dib, i, rgb[0], rgb[1], rgb[2]);
     }
   } else if (h.planes == 1) {
-    kit::SetColor(*dib, 0, 255, 255, 255);
-    kit::SetColor(*dib, 1, 0, 0, 0);
+    SetColor(*dib, 0, 255, 255, 255);
+    SetColor(*dib, 1, 0, 0, 0);
   } else if (h.planes <= 4) {
     for (int i = 0; i < colors; ++i) {
-      kit::SetColor(*dib, i, kVdiColors[i][0], kVdiColors[i][1], kVdiColors[i][2]);
+      SetColor(*dib, i, kVdiColors[i][0], kVdiColors[i][1], kVdiColors[i][2]);
     }
   } else {
-    kit::SetGreyRamp(*dib, colors);
+    SetGreyRamp(*dib, colors);
   }
   std::vector<std::uint8_t> line(lineBytes);
   std::vector<std::uint8_t> indices(static_cast<std::size_t>(h.width));
   LineDecoder decoder(in, h.patternLength);
   int y = 0;
   while (y < h.height) {
-    if (kit::Cancelled(progress, y, h.height)) {
+    if (RowCancelled(progress, y, h.height)) {
       return kCancelled;
     }
     int repeat = 1;
@@ -230,18 +208,36 @@ Code DecodeIMG(ProgressWindow progress, const std::string& path, DibHandle* out)
     }
     if (h.planes == 1) {
       for (int r = 0; r < repeat; ++r) {
-        std::memcpy(kit::TopRow(*dib, y + r), line.data(), planeBytes);
+        std::memcpy(TopRow(*dib, y + r), line.data(), planeBytes);
       }
     } else {
-      kit::PlanesToIndices(line.data(), planeBytes, h.planes, h.width, indices.data());
+      PlanesToIndices(line.data(), planeBytes, h.planes, h.width, indices.data());
       for (int r = 0; r < repeat; ++r) {
-        kit::PackIndices(indices.data(), h.width, bits, kit::TopRow(*dib, y + r));
+        PackIndices(indices.data(), h.width, bits, TopRow(*dib, y + r));
       }
     }
     y += repeat;
   }
   *out = std::move(dib);
   return kOk;
+}
+
+}  // namespace
+
+Code InfoIMG(const std::string& path, ImageInfo* info) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& bytes, ImageInfo* found) -> Code {
+    ImgHeader h;
+    if (const Code c = ParseHeader(bytes, &h); c != kOk) {
+      return c;
+    }
+    FillInfo(kTypeImg, h.width, h.height, h.planes, found);
+    return kOk;
+  });
+}
+
+Code DecodeIMG(ProgressWindow progress, const std::string& path, DibHandle* out) {
+  return DecodeWholeFile(path, out,
+                         [&](const std::vector<std::uint8_t>& bytes) { return DecodeBytes(bytes, progress, out); });
 }
 
 namespace {
@@ -275,7 +271,7 @@ void PackPlane(const std::uint8_t* data, std::size_t size, ByteWriter& w) {
 // black and white). 8 bits: eight planes with an "XIMG" palette (grey images above all).
 // Identical consecutive lines are written once with a repeat count.
 Code EncodeIMG(ProgressWindow progress, const std::string& path, const Dib* dib) {
-  if (const Code c = kit::CheckSource(dib); c != kOk) {
+  if (const Code c = CheckSource(dib); c != kOk) {
     return c;
   }
   const int bits = dib->bitCount();
@@ -284,7 +280,7 @@ Code EncodeIMG(ProgressWindow progress, const std::string& path, const Dib* dib)
   }
   const int width = dib->width();
   const int height = dib->height();
-  const bool mono = bits == 1 && kit::IsBlackAndWhite(*dib);
+  const bool mono = bits == 1 && IsBlackAndWhite(*dib);
   const int planes = bits;
   const int colors = 1 << planes;
   ByteWriter w;
@@ -309,16 +305,16 @@ Code EncodeIMG(ProgressWindow progress, const std::string& path, const Dib* dib)
   }
   bool dark[2] = {false, true};
   if (mono) {
-    kit::DarkIndices(*dib, dark);
+    DarkIndices(*dib, dark);
   }
   const std::size_t planeBytes = (static_cast<std::size_t>(width) + 7) / 8;
   std::vector<std::uint8_t> line(planeBytes * static_cast<std::size_t>(planes));
   std::vector<std::uint8_t> next(line.size());
   std::vector<std::uint8_t> indices(static_cast<std::size_t>(width));
   auto build = [&](int y, std::vector<std::uint8_t>& out) {
-    const std::uint8_t* row = kit::TopRow(*dib, y);
+    const std::uint8_t* row = TopRow(*dib, y);
     if (bits == 8) {
-      kit::IndicesToPlanes(row, width, 8, planeBytes, out.data());
+      IndicesToPlanes(row, width, 8, planeBytes, out.data());
     } else if (mono) {
       for (std::size_t i = 0; i < planeBytes; ++i) {
         out[i] = dark[1] ? row[i] : static_cast<std::uint8_t>(~row[i]);
@@ -337,7 +333,7 @@ Code EncodeIMG(ProgressWindow progress, const std::string& path, const Dib* dib)
   };
   int y = 0;
   while (y < height) {
-    if (kit::Cancelled(progress, y, height)) {
+    if (RowCancelled(progress, y, height)) {
       return kCancelled;
     }
     build(y, line);

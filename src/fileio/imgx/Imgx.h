@@ -4,6 +4,11 @@
 // one encoder per format, each in its own file. Decoders take a path and hand back a
 // new image that belongs to the caller; encoders write the image to the path. A failed
 // decode leaves *out null; a failed encode leaves no file behind.
+//
+// Out pointers: a null image, information record, type or kind pointer is a caller's
+// mistake and answers kInvalidParameter (101) before the file is looked at. The extra
+// handle and transparent index of the GIF, PNG, TGA and TIFF decoders are optional:
+// null means the caller does not want them.
 
 #include <cstdint>
 #include <memory>

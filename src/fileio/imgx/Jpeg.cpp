@@ -14,7 +14,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "fileio/imgx/CodecUtil.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
 
 namespace km::imgx {
@@ -93,7 +93,7 @@ bool ReadSteps(ReadState* st, const std::vector<std::uint8_t>& file, ProgressWin
   const bool fourChannel = c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK;
   c.out_color_space = grey ? JCS_GRAYSCALE : (fourChannel ? JCS_CMYK : JCS_EXT_BGR);
   const int bits = grey ? 8 : 24;
-  if (!WithinBudget(w, h, bits, file.size(), 1024)) {
+  if (!WithinBudget(Dib::Stride(w, bits), h, file.size(), 1024)) {
     st->code = kBadDimensions;
     return true;
   }
@@ -169,11 +169,51 @@ Code DecodeBytes(const std::vector<std::uint8_t>& file, ProgressWindow progress,
   return st->code;
 }
 
+// A destination that grows a vector the state owns, so a cancelled or failed write
+// frees the output with the state. (The library's own memory destination hands the
+// grown buffer back only when compression finishes: after an abort its pointer still
+// names the first, already released buffer.)
+struct VectorDestination {
+  jpeg_destination_mgr pub;
+  std::vector<std::uint8_t>* bytes = nullptr;
+};
+
+constexpr std::size_t kFirstOutputBytes = 64 * 1024;
+
+void InitVectorDestination(j_compress_ptr c) {
+  auto* d = reinterpret_cast<VectorDestination*>(c->dest);
+  try {
+    d->bytes->resize(kFirstOutputBytes);
+  } catch (const std::bad_alloc&) {
+    ERREXIT1(c, JERR_OUT_OF_MEMORY, 0);
+  }
+  d->pub.next_output_byte = d->bytes->data();
+  d->pub.free_in_buffer = d->bytes->size();
+}
+
+boolean GrowVectorDestination(j_compress_ptr c) {
+  auto* d = reinterpret_cast<VectorDestination*>(c->dest);
+  const std::size_t used = d->bytes->size();
+  try {
+    d->bytes->resize(used * 2);
+  } catch (const std::bad_alloc&) {
+    ERREXIT1(c, JERR_OUT_OF_MEMORY, 0);
+  }
+  d->pub.next_output_byte = d->bytes->data() + used;
+  d->pub.free_in_buffer = d->bytes->size() - used;
+  return TRUE;
+}
+
+void TermVectorDestination(j_compress_ptr c) {
+  auto* d = reinterpret_cast<VectorDestination*>(c->dest);
+  d->bytes->resize(d->bytes->size() - d->pub.free_in_buffer);
+}
+
 struct WriteState {
   jpeg_compress_struct cinfo;
   ErrorSink err;
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
+  VectorDestination dest;
+  std::vector<std::uint8_t> bytes;
   Code code = kOk;
 };
 
@@ -183,7 +223,11 @@ bool WriteSteps(WriteState* st, ProgressWindow progress, const Dib& dib, int qua
   }
   jpeg_compress_struct& c = st->cinfo;
   jpeg_create_compress(&c);
-  jpeg_mem_dest(&c, &st->buffer, &st->size);
+  st->dest.bytes = &st->bytes;
+  st->dest.pub.init_destination = InitVectorDestination;
+  st->dest.pub.empty_output_buffer = GrowVectorDestination;
+  st->dest.pub.term_destination = TermVectorDestination;
+  c.dest = &st->dest.pub;
   const bool grey = dib.bitCount() == 8;
   c.image_width = static_cast<JDIMENSION>(dib.width());
   c.image_height = static_cast<JDIMENSION>(dib.height());
@@ -218,12 +262,10 @@ bool WriteSteps(WriteState* st, ProgressWindow progress, const Dib& dib, int qua
 
 }  // namespace
 
-Code InfoJPG(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> f;
-  Code c = ReadFileBytes(path, &f);
-  if (c != kOk) {
-    return c;
-  }
+namespace {
+
+// The header fields of a JPEG held in memory.
+Code ReadInfo(const std::vector<std::uint8_t>& f, ImageInfo* found) {
   auto st = std::make_unique<ReadState>();
   st->cinfo.err = &st->err.mgr;
   InitErrors(&st->err);
@@ -234,11 +276,15 @@ Code InfoJPG(const std::string& path, ImageInfo* info) {
   jpeg_create_decompress(&st->cinfo);
   jpeg_mem_src(&st->cinfo, f.data(), static_cast<unsigned long>(f.size()));
   jpeg_read_header(&st->cinfo, TRUE);
-  FillInfo(path, 11, static_cast<int>(st->cinfo.image_width), static_cast<int>(st->cinfo.image_height),
-           8 * st->cinfo.num_components, info);
+  FillInfo(11, static_cast<int>(st->cinfo.image_width), static_cast<int>(st->cinfo.image_height),
+           8 * st->cinfo.num_components, found);
   jpeg_destroy_decompress(&st->cinfo);
   return kOk;
 }
+
+}  // namespace
+
+Code InfoJPG(const std::string& path, ImageInfo* info) { return InfoWholeFile(path, info, ReadInfo); }
 
 Code DecodeJPG(ProgressWindow progress, const std::string& path, DibHandle* out) {
   return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& f) { return DecodeBytes(f, progress, out); });
@@ -255,12 +301,11 @@ Code EncodeJPG(ProgressWindow progress, const std::string& path, const Dib* dib,
     InitErrors(&st->err);
     const bool finished = WriteSteps(st.get(), progress, *dib, quality, dpi, progressive);
     jpeg_destroy_compress(&st->cinfo);
-    const std::unique_ptr<unsigned char, decltype(&std::free)> buffer(st->buffer, &std::free);
     const Code c = !finished ? kWriteError : st->code;
     if (c != kOk) {
       return c;
     }
-    return WriteFileBytes(path, std::vector<std::uint8_t>(buffer.get(), buffer.get() + st->size));
+    return WriteFileBytes(path, st->bytes);
   } catch (const std::bad_alloc&) {
     return kNoMemory;
   }

@@ -8,7 +8,7 @@
 
 #include "fileio/imgx/Imgx.h"
 #include "fileio/imgx/PackBits.h"
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 namespace km::imgx {
 
@@ -45,29 +45,8 @@ unsigned Crc16(const std::uint8_t* p, std::size_t n) {
   return crc;
 }
 
-}  // namespace
-
-Code InfoMAC(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
-  if (bytes.size() < kHeaderSize) {
-    return kTruncated;
-  }
-  kit::FillInfo(path, bytes.size(), kWidth, kHeight, 1, kTypeMac, info);
-  return kOk;
-}
-
-Code DecodeMAC(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return static_cast<Code>(km::kInvalidArgument);
-  }
-  out->reset();
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
+// The decoder over the file's bytes; sets *out only on success.
+Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress, DibHandle* out) {
   const std::size_t offset = DataOffset(bytes);
   if (bytes.size() <= offset) {
     return kTruncated;
@@ -75,30 +54,47 @@ Code DecodeMAC(ProgressWindow progress, const std::string& path, DibHandle* out)
   std::vector<std::uint8_t> data(kRowBytes * kHeight);
   ByteReader in(bytes);
   in.seek(offset);
-  const kit::RunResult r = kit::UnpackBits(in, data.data(), data.size());
-  if (r != kit::RunResult::kOk) {
-    return r == kit::RunResult::kOverrun ? kCorrupt : kTruncated;
+  const RunResult r = UnpackBits(in, data.data(), data.size());
+  if (r != RunResult::kOk) {
+    return r == RunResult::kOverrun ? kCorrupt : kTruncated;
   }
   DibHandle dib;
-  if (const Code c = kit::NewImage(kWidth, kHeight, 1, 2, &dib); c != kOk) {
+  if (const Code c = NewDib(kWidth, kHeight, 1, 2, &dib); c != kOk) {
     return c;
   }
-  kit::SetColor(*dib, 0, 255, 255, 255);
-  kit::SetColor(*dib, 1, 0, 0, 0);
+  SetColor(*dib, 0, 255, 255, 255);
+  SetColor(*dib, 1, 0, 0, 0);
   for (int y = 0; y < kHeight; ++y) {
-    if (kit::Cancelled(progress, y, kHeight)) {
+    if (RowCancelled(progress, y, kHeight)) {
       return kCancelled;
     }
-    std::memcpy(kit::TopRow(*dib, y), data.data() + kRowBytes * y, kRowBytes);
+    std::memcpy(TopRow(*dib, y), data.data() + kRowBytes * y, kRowBytes);
   }
   *out = std::move(dib);
   return kOk;
 }
 
+}  // namespace
+
+Code InfoMAC(const std::string& path, ImageInfo* info) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& bytes, ImageInfo* found) -> Code {
+    if (bytes.size() < kHeaderSize) {
+      return kTruncated;
+    }
+    FillInfo(kTypeMac, kWidth, kHeight, 1, found);
+    return kOk;
+  });
+}
+
+Code DecodeMAC(ProgressWindow progress, const std::string& path, DibHandle* out) {
+  return DecodeWholeFile(path, out,
+                         [&](const std::vector<std::uint8_t>& bytes) { return DecodeBytes(bytes, progress, out); });
+}
+
 // 576 x 720 1-bit images only; the darker colour is written black. withoutHeader 0 puts
 // a MacBinary II header (type "PNTG", creator "MPNT") before the picture.
 Code EncodeMAC(ProgressWindow progress, const std::string& path, const Dib* dib, int withoutHeader) {
-  if (const Code c = kit::CheckSource(dib); c != kOk) {
+  if (const Code c = CheckSource(dib); c != kOk) {
     return c;
   }
   if (dib->bitCount() != 1) {
@@ -108,17 +104,17 @@ Code EncodeMAC(ProgressWindow progress, const std::string& path, const Dib* dib,
     return kBadDimensions;
   }
   bool dark[2];
-  kit::DarkIndices(*dib, dark);
+  DarkIndices(*dib, dark);
   const std::uint8_t flip = dark[0] ? 0xFF : 0x00;  // index 0 dark: invert every bit
   const bool allSame = dark[0] == dark[1];
 
   std::vector<std::uint8_t> body(kHeaderSize, 0);
   std::uint8_t line[kRowBytes];
   for (int y = 0; y < kHeight; ++y) {
-    if (kit::Cancelled(progress, y, kHeight)) {
+    if (RowCancelled(progress, y, kHeight)) {
       return kCancelled;
     }
-    const std::uint8_t* row = kit::TopRow(*dib, y);
+    const std::uint8_t* row = TopRow(*dib, y);
     for (std::size_t i = 0; i < kRowBytes; ++i) {
       line[i] = allSame ? (dark[0] ? 0xFF : 0x00) : static_cast<std::uint8_t>(row[i] ^ flip);
     }
@@ -128,7 +124,7 @@ Code EncodeMAC(ProgressWindow progress, const std::string& path, const Dib* dib,
     return WriteFileBytes(path, body);
   }
   std::vector<std::uint8_t> file(kMacBinarySize, 0);
-  std::string name = kit::FinalPath(path);
+  std::string name = FinalPath(path);
   name = name.substr(name.find_last_of('/') + 1);
   name = name.substr(0, 63);
   file[1] = static_cast<std::uint8_t>(name.size());

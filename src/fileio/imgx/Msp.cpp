@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "fileio/imgx/Imgx.h"
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 namespace km::imgx {
 
@@ -85,30 +85,8 @@ Code UnpackRow(const std::uint8_t* data, std::size_t size, std::uint8_t* out, st
   return kOk;
 }
 
-}  // namespace
-
-Code InfoMSP(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
-  MspHeader h;
-  if (const Code c = ParseHeader(bytes, &h); c != kOk) {
-    return c;
-  }
-  kit::FillInfo(path, bytes.size(), h.width, h.height, 1, kTypeMsp, info);
-  return kOk;
-}
-
-Code DecodeMSP(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return static_cast<Code>(km::kInvalidArgument);
-  }
-  out->reset();
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
+// The decoder over the file's bytes; sets *out only on success.
+Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress, DibHandle* out) {
   MspHeader h;
   if (const Code c = ParseHeader(bytes, &h); c != kOk) {
     return c;
@@ -118,7 +96,7 @@ Code DecodeMSP(ProgressWindow progress, const std::string& path, DibHandle* out)
   in.seek(kHeaderSize);
   std::vector<std::uint16_t> map;
   if (h.version == 1) {
-    if (!kit::Plausible(rowBytes * static_cast<std::size_t>(h.height), in.remaining(), 1)) {
+    if (!WithinBudget(rowBytes, static_cast<std::uint64_t>(h.height), in.remaining(), 1)) {
       return kTruncated;
     }
   } else {
@@ -140,18 +118,20 @@ Code DecodeMSP(ProgressWindow progress, const std::string& path, DibHandle* out)
     }
   }
   DibHandle dib;
-  if (const Code c = kit::NewImage(h.width, h.height, 1, 2, &dib); c != kOk) {
+  if (const Code c = NewDib(h.width, h.height, 1, 2, &dib); c != kOk) {
     return c;
   }
-  kit::SetColor(*dib, 0, 0, 0, 0);
-  kit::SetColor(*dib, 1, 255, 255, 255);
+  SetColor(*dib, 0, 0, 0, 0);
+  SetColor(*dib, 1, 255, 255, 255);
   for (int y = 0; y < h.height; ++y) {
-    if (kit::Cancelled(progress, y, h.height)) {
+    if (RowCancelled(progress, y, h.height)) {
       return kCancelled;
     }
-    std::uint8_t* row = kit::TopRow(*dib, y);
+    std::uint8_t* row = TopRow(*dib, y);
     if (h.version == 1) {
-      in.read(row, rowBytes);
+      if (!in.read(row, rowBytes)) {
+        return kTruncated;
+      }
     } else {
       const std::size_t size = map[static_cast<std::size_t>(y)];
       if (const Code c = UnpackRow(in.take(size), size, row, rowBytes); c != kOk) {
@@ -163,9 +143,27 @@ Code DecodeMSP(ProgressWindow progress, const std::string& path, DibHandle* out)
   return kOk;
 }
 
+}  // namespace
+
+Code InfoMSP(const std::string& path, ImageInfo* info) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& bytes, ImageInfo* found) -> Code {
+    MspHeader h;
+    if (const Code c = ParseHeader(bytes, &h); c != kOk) {
+      return c;
+    }
+    FillInfo(kTypeMsp, h.width, h.height, 1, found);
+    return kOk;
+  });
+}
+
+Code DecodeMSP(ProgressWindow progress, const std::string& path, DibHandle* out) {
+  return DecodeWholeFile(path, out,
+                         [&](const std::vector<std::uint8_t>& bytes) { return DecodeBytes(bytes, progress, out); });
+}
+
 // Written as version 2 (run-length rows); the lighter colour becomes white.
 Code EncodeMSP(ProgressWindow progress, const std::string& path, const Dib* dib) {
-  if (const Code c = kit::CheckSource(dib); c != kOk) {
+  if (const Code c = CheckSource(dib); c != kOk) {
     return c;
   }
   if (dib->bitCount() != 1) {
@@ -188,13 +186,13 @@ Code EncodeMSP(ProgressWindow progress, const std::string& path, const Dib* dib)
   w.fill(0, 2 * static_cast<std::size_t>(height));
 
   bool dark[2];
-  kit::DarkIndices(*dib, dark);
+  DarkIndices(*dib, dark);
   std::vector<std::uint8_t> line(rowBytes);
   for (int y = 0; y < height; ++y) {
-    if (kit::Cancelled(progress, y, height)) {
+    if (RowCancelled(progress, y, height)) {
       return kCancelled;
     }
-    const std::uint8_t* row = kit::TopRow(*dib, y);
+    const std::uint8_t* row = TopRow(*dib, y);
     for (std::size_t i = 0; i < rowBytes; ++i) {
       // Set bits are white: index 1 unless index 1 is the dark one.
       std::uint8_t v = dark[1] ? static_cast<std::uint8_t>(~row[i]) : row[i];

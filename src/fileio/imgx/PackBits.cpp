@@ -1,48 +1,57 @@
 #include "fileio/imgx/PackBits.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace km::imgx {
 
 namespace {
-bool Unpack(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap, std::size_t item) {
-  std::size_t in = 0;
-  std::size_t out = 0;
-  while (in < n) {
-    const auto flag = static_cast<std::int8_t>(src[in++]);
-    if (flag == -128) {
-      continue;
+
+// The one decoder: stops once out is full (`fill`) or once the input is used up.
+RunResult Unpack(ByteReader& in, std::uint8_t* out, std::size_t size, std::size_t item, bool fill) {
+  std::size_t done = 0;
+  while (fill ? done < size : in.remaining() > 0) {
+    if (in.remaining() == 0) {
+      return RunResult::kTruncated;
     }
-    if (flag >= 0) {
-      const std::size_t len = (static_cast<std::size_t>(flag) + 1) * item;
-      if (len > n - in || len > cap - out) {
-        return false;
+    const int n = static_cast<std::int8_t>(in.u8());
+    if (n >= 0) {
+      const std::size_t bytes = (static_cast<std::size_t>(n) + 1) * item;
+      if (bytes > size - done) {
+        return RunResult::kOverrun;
       }
-      std::memcpy(dst + out, src + in, len);
-      in += len;
-      out += len;
-    } else {
-      const std::size_t count = static_cast<std::size_t>(1 - flag);
-      if (item > n - in || count * item > cap - out) {
-        return false;
+      if (!in.read(out + done, bytes)) {
+        return RunResult::kTruncated;
       }
-      for (std::size_t k = 0; k < count; ++k) {
-        std::memcpy(dst + out, src + in, item);
-        out += item;
+      done += bytes;
+    } else if (n != -128) {
+      const std::size_t count = static_cast<std::size_t>(1 - n);
+      if (count * item > size - done) {
+        return RunResult::kOverrun;
       }
-      in += item;
+      const std::uint8_t* value = in.take(item);
+      if (value == nullptr) {
+        return RunResult::kTruncated;
+      }
+      if (item == 1) {
+        std::fill(out + done, out + done + count, *value);
+      } else {
+        for (std::size_t k = 0; k < count; ++k) {
+          std::memcpy(out + done + k * item, value, item);
+        }
+      }
+      done += count * item;
     }
   }
-  return true;
+  return RunResult::kOk;
 }
+
 }  // namespace
 
-bool UnpackBits(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap) {
-  return Unpack(src, n, dst, cap, 1);
-}
+RunResult UnpackBits(ByteReader& in, std::uint8_t* out, std::size_t size) { return Unpack(in, out, size, 1, true); }
 
-bool UnpackBitsWords(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap) {
-  return Unpack(src, n, dst, cap, 2);
+RunResult UnpackAllBits(ByteReader& in, std::uint8_t* out, std::size_t size, std::size_t item) {
+  return Unpack(in, out, size, item, false);
 }
 
 void PackBits(const std::uint8_t* src, std::size_t n, std::vector<std::uint8_t>* out) {

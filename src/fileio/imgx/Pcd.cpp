@@ -27,9 +27,7 @@
 #include <cstring>
 #include <new>
 
-#include "fileio/imgx/ByteIO.h"
-#include "fileio/imgx/FileBytes.h"
-#include "fileio/imgx/CodecUtil.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
 
 namespace km::imgx {
@@ -356,23 +354,15 @@ Code ParsePcd(ProgressWindow progress, const std::vector<std::uint8_t>& file, in
 }  // namespace
 
 Code InfoPCD(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> file;
-  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
-    return c;
-  }
-  if (!IsPcd(file)) {
-    return kNotThisFormat;
-  }
-  const int orientation = file[kOrientationAt] & 3;
-  const bool turned = orientation == 1 || orientation == 3;
-  *info = ImageInfo{};
-  info->name = path;
-  info->width = turned ? kBaseHeight : kBaseWidth;
-  info->height = turned ? kBaseWidth : kBaseHeight;
-  info->bits = 24;
-  info->type = 15;
-  info->fileSize = file.size();
-  return kOk;
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& file, ImageInfo* found) -> Code {
+    if (!IsPcd(file)) {
+      return kNotThisFormat;
+    }
+    const int orientation = file[kOrientationAt] & 3;
+    const bool turned = orientation == 1 || orientation == 3;
+    FillInfo(15, turned ? kBaseHeight : kBaseWidth, turned ? kBaseWidth : kBaseHeight, 24, found);
+    return kOk;
+  });
 }
 
 Code DecodePCD(ProgressWindow progress, const std::string& path, DibHandle* out, int size) {

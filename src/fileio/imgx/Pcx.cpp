@@ -10,7 +10,7 @@
 
 #include "fileio/imgx/Imgx.h"
 #include "fileio/imgx/LegacyPalettes.h"
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 namespace km::imgx {
 
@@ -86,7 +86,7 @@ void SetHeaderPalette(Dib& dib, const PcxHeader& h, int count) {
   }
   for (int i = 0; i < count; ++i) {
     const std::uint8_t* c = h.palette16 + 3 * i;
-    kit::SetColor(dib, i, c[0], c[1], c[2]);
+    SetColor(dib, i, c[0], c[1], c[2]);
   }
 }
 
@@ -97,7 +97,7 @@ Code Unpack(ByteReader& in, std::uint8_t* out, std::size_t size, std::size_t lin
   std::size_t nextLine = 0;
   while (done < size) {
     if (done >= nextLine) {
-      if (kit::Cancelled(progress, static_cast<long long>(done / lineSize), rows)) {
+      if (RowCancelled(progress, static_cast<long long>(done / lineSize), rows)) {
         return kCancelled;
       }
       nextLine += lineSize;
@@ -124,40 +124,17 @@ Code Unpack(ByteReader& in, std::uint8_t* out, std::size_t size, std::size_t lin
   return kOk;
 }
 
-}  // namespace
-
-Code InfoPCX(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
-  PcxHeader h;
-  if (const Code c = ParseHeader(bytes, &h); c != kOk) {
-    return c;
-  }
-  kit::FillInfo(path, bytes.size(), h.width, h.height, h.bitsPerPixel * h.planes, kTypePcx, info);
-  return kOk;
-}
-
-Code DecodePCX(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return static_cast<Code>(km::kInvalidArgument);
-  }
-  out->reset();
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
+// The decoder over the file's bytes; sets *out only on success.
+Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress, DibHandle* out) {
   PcxHeader h;
   if (const Code c = ParseHeader(bytes, &h); c != kOk) {
     return c;
   }
   const std::size_t lineSize = static_cast<std::size_t>(h.bytesPerLine) * static_cast<std::size_t>(h.planes);
-  std::size_t total = 0;
-  if (!CheckedMul(lineSize, static_cast<std::size_t>(h.height), &total) ||
-      !kit::Plausible(total, bytes.size() - kHeaderSize, 32)) {
+  if (!WithinBudget(lineSize, static_cast<std::uint64_t>(h.height), bytes.size() - kHeaderSize, 32)) {
     return kTruncated;
   }
+  const std::size_t total = lineSize * static_cast<std::size_t>(h.height);
   std::vector<std::uint8_t> data;
   try {
     data.resize(total);
@@ -174,7 +151,7 @@ Code DecodePCX(ProgressWindow progress, const std::string& path, DibHandle* out)
   const int bits = OutputBits(h);
   DibHandle dib;
   const int colors = bits == 24 ? 0 : (bits == 8 ? 256 : (1 << (h.bitsPerPixel * h.planes)));
-  if (const Code c = kit::NewImage(h.width, h.height, bits, colors, &dib); c != kOk) {
+  if (const Code c = NewDib(h.width, h.height, bits, colors, &dib); c != kOk) {
     return c;
   }
   if (bits == 8) {
@@ -182,10 +159,10 @@ Code DecodePCX(ProgressWindow progress, const std::string& path, DibHandle* out)
     if (size >= 769 && size - 769 >= streamEnd && bytes[size - 769] == 0x0C) {
       const std::uint8_t* p = bytes.data() + size - 768;
       for (int i = 0; i < 256; ++i) {
-        kit::SetColor(*dib, i, p[3 * i], p[3 * i + 1], p[3 * i + 2]);
+        SetColor(*dib, i, p[3 * i], p[3 * i + 1], p[3 * i + 2]);
       }
     } else {
-      kit::SetGreyRamp(*dib, 256);
+      SetGreyRamp(*dib, 256);
     }
   } else if (bits == 1) {
     const std::uint8_t* p = h.palette16;
@@ -193,8 +170,8 @@ Code DecodePCX(ProgressWindow progress, const std::string& path, DibHandle* out)
     if (distinct) {
       SetHeaderPalette(*dib, h, 2);
     } else {
-      kit::SetColor(*dib, 0, 0, 0, 0);
-      kit::SetColor(*dib, 1, 255, 255, 255);
+      SetColor(*dib, 0, 0, 0, 0);
+      SetColor(*dib, 1, 255, 255, 255);
     }
   } else if (bits == 4) {
     SetHeaderPalette(*dib, h, colors);
@@ -204,7 +181,7 @@ Code DecodePCX(ProgressWindow progress, const std::string& path, DibHandle* out)
   const std::size_t bpl = static_cast<std::size_t>(h.bytesPerLine);
   for (int y = 0; y < h.height; ++y) {
     const std::uint8_t* line = data.data() + static_cast<std::size_t>(y) * lineSize;
-    std::uint8_t* row = kit::TopRow(*dib, y);
+    std::uint8_t* row = TopRow(*dib, y);
     if (bits == 24) {
       for (int x = 0; x < h.width; ++x) {
         row[3 * x + 2] = line[x];
@@ -215,17 +192,17 @@ Code DecodePCX(ProgressWindow progress, const std::string& path, DibHandle* out)
       if (h.planes == 1) {
         std::memcpy(row, line, (static_cast<std::size_t>(h.width) + 7) / 8);
       } else {
-        kit::PlanesToIndices(line, bpl, h.planes, h.width, indices.data());
-        kit::PackIndices(indices.data(), h.width, bits, row);
+        PlanesToIndices(line, bpl, h.planes, h.width, indices.data());
+        PackIndices(indices.data(), h.width, bits, row);
       }
     } else if (h.bitsPerPixel == 2) {
       for (int x = 0; x < h.width; ++x) {
         indices[x] = static_cast<std::uint8_t>((line[x >> 2] >> (6 - 2 * (x & 3))) & 3);
       }
-      kit::PackIndices(indices.data(), h.width, 4, row);
+      PackIndices(indices.data(), h.width, 4, row);
     } else {
-      kit::UnpackIndices(line, h.width, h.bitsPerPixel, indices.data());
-      kit::PackIndices(indices.data(), h.width, bits, row);
+      UnpackIndices(line, h.width, h.bitsPerPixel, indices.data());
+      PackIndices(indices.data(), h.width, bits, row);
     }
   }
   if (h.hDpi > 0 && h.vDpi > 0) {
@@ -236,6 +213,24 @@ Code DecodePCX(ProgressWindow progress, const std::string& path, DibHandle* out)
   }
   *out = std::move(dib);
   return kOk;
+}
+
+}  // namespace
+
+Code InfoPCX(const std::string& path, ImageInfo* info) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& bytes, ImageInfo* found) -> Code {
+    PcxHeader h;
+    if (const Code c = ParseHeader(bytes, &h); c != kOk) {
+      return c;
+    }
+    FillInfo(kTypePcx, h.width, h.height, h.bitsPerPixel * h.planes, found);
+    return kOk;
+  });
+}
+
+Code DecodePCX(ProgressWindow progress, const std::string& path, DibHandle* out) {
+  return DecodeWholeFile(path, out,
+                         [&](const std::vector<std::uint8_t>& bytes) { return DecodeBytes(bytes, progress, out); });
 }
 
 namespace {
@@ -260,7 +255,7 @@ void PackLine(const std::uint8_t* data, std::size_t size, ByteWriter& w) {
 // Version 0: 1 bit. Version 2: 1 bit, or 4 bits as four planes with the palette in the
 // header. Version 5: also 8 bits (palette at the end) and 24 bits (three planes).
 Code EncodePCX(ProgressWindow progress, const std::string& path, const Dib* dib, int version, int dpi) {
-  if (const Code c = kit::CheckSource(dib); c != kOk) {
+  if (const Code c = CheckSource(dib); c != kOk) {
     return c;
   }
   const int bits = dib->bitCount();
@@ -308,18 +303,18 @@ Code EncodePCX(ProgressWindow progress, const std::string& path, const Dib* dib,
   std::vector<std::uint8_t> line(bpl * static_cast<std::size_t>(planes));
   std::vector<std::uint8_t> indices(static_cast<std::size_t>(width));
   for (int y = 0; y < height; ++y) {
-    if (kit::Cancelled(progress, y, height)) {
+    if (RowCancelled(progress, y, height)) {
       return kCancelled;
     }
-    const std::uint8_t* row = kit::TopRow(*dib, y);
+    const std::uint8_t* row = TopRow(*dib, y);
     std::fill(line.begin(), line.end(), 0);
     switch (bits) {
       case 1:
         std::memcpy(line.data(), row, (static_cast<std::size_t>(width) + 7) / 8);
         break;
       case 4:
-        kit::UnpackIndices(row, width, 4, indices.data());
-        kit::IndicesToPlanes(indices.data(), width, 4, bpl, line.data());
+        UnpackIndices(row, width, 4, indices.data());
+        IndicesToPlanes(indices.data(), width, 4, bpl, line.data());
         break;
       case 8:
         std::memcpy(line.data(), row, static_cast<std::size_t>(width));

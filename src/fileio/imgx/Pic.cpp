@@ -11,8 +11,7 @@
 #include <cstring>
 #include <new>
 
-#include "fileio/imgx/ByteIO.h"
-#include "fileio/imgx/FileBytes.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
 #include "fileio/imgx/LegacyPalettes.h"
 
@@ -291,40 +290,19 @@ void PackBlock(const std::uint8_t* src, std::size_t n, ByteWriter& w) {
 }  // namespace
 
 Code InfoPIC(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> file;
-  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
-    return c;
-  }
-  ByteReader in(file);
-  PicHeader h;
-  if (const Code c = ReadHeader(in, &h); c != kOk) {
-    return c;
-  }
-  *info = ImageInfo{};
-  info->name = path;
-  info->width = h.width;
-  info->height = h.height;
-  info->bits = h.bitsPerPlane * h.planes;
-  info->type = 17;
-  info->fileSize = file.size();
-  return kOk;
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& file, ImageInfo* found) -> Code {
+    ByteReader in(file);
+    PicHeader h;
+    if (const Code c = ReadHeader(in, &h); c != kOk) {
+      return c;
+    }
+    FillInfo(17, h.width, h.height, h.bitsPerPlane * h.planes, found);
+    return kOk;
+  });
 }
 
 Code DecodePIC(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return kNotPcPaint;
-  }
-  out->reset();
-  std::vector<std::uint8_t> file;
-  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
-    return c;
-  }
-  try {
-    return ParsePic(progress, file, out);
-  } catch (const std::bad_alloc&) {
-    out->reset();
-    return kNoMemory;
-  }
+  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& file) { return ParsePic(progress, file, out); });
 }
 
 // 1-bit pictures are written as one 1-bit plane, 4-bit ones as four EGA bit planes and

@@ -11,9 +11,7 @@
 #include <cstring>
 #include <new>
 
-#include "fileio/imgx/ByteIO.h"
-#include "fileio/imgx/FileBytes.h"
-#include "fileio/imgx/CodecUtil.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
 #include "fileio/imgx/PackBits.h"
 
@@ -90,9 +88,9 @@ Code ReadRow(ByteReader& in, const PixMap& pm, bool packed, bool wordRuns, std::
   if (src == nullptr) {
     return kTruncated;
   }
-  const bool done = wordRuns ? UnpackBitsWords(src, count, row, static_cast<std::size_t>(pm.rowBytes))
-                             : UnpackBits(src, count, row, static_cast<std::size_t>(pm.rowBytes));
-  return done ? kOk : kCorrupt;
+  ByteReader runs(src, count);
+  const RunResult r = UnpackAllBits(runs, row, static_cast<std::size_t>(pm.rowBytes), wordRuns ? 2 : 1);
+  return r == RunResult::kOk ? kOk : kCorrupt;
 }
 
 Code ReadBitsOpcode(ByteReader& in, int opcode, std::size_t* budget, Band* band) {
@@ -474,23 +472,15 @@ void PutRects(ByteWriter& w, int width, int height) {
 }  // namespace
 
 Code InfoPICT(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> file;
-  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
-    return c;
-  }
-  Rect frame;
-  bool v2 = false;
-  if (!FindStart(file, kAppHeader, &frame, &v2) && !FindStart(file, 0, &frame, &v2)) {
-    return kNotThisFormat;
-  }
-  *info = ImageInfo{};
-  info->name = path;
-  info->width = frame.width();
-  info->height = frame.height();
-  info->bits = 0;  // known only from the bitmap opcodes
-  info->type = 113;
-  info->fileSize = file.size();
-  return kOk;
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& file, ImageInfo* found) -> Code {
+    Rect frame;
+    bool v2 = false;
+    if (!FindStart(file, kAppHeader, &frame, &v2) && !FindStart(file, 0, &frame, &v2)) {
+      return kNotThisFormat;
+    }
+    FillInfo(113, frame.width(), frame.height(), 0, found);  // the depth is known only from the bitmap opcodes
+    return kOk;
+  });
 }
 
 Code DecodePICT(ProgressWindow progress, const std::string& path, DibHandle* out) {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <new>
 
-#include "fileio/imgx/CodecUtil.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
 
 namespace km::imgx {
@@ -159,7 +159,7 @@ bool ReadSteps(ReadState* st, Source* src, ProgressWindow progress, std::size_t 
   }
   const int w = static_cast<int>(p.width);
   const int h = static_cast<int>(p.height);
-  if (!WithinBudget(w, h, p.outBits, fileSize, kPngRatio)) {
+  if (!WithinBudget(Dib::Stride(w, p.outBits), h, fileSize, kPngRatio)) {
     st->code = kBadDimensions;
     return true;
   }
@@ -375,21 +375,18 @@ bool WriteSteps(WriteState* st, ByteWriter* sink, ProgressWindow progress, const
 }  // namespace
 
 Code InfoPNG(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> f;
-  const Code c = ReadFileBytes(path, &f);
-  if (c != kOk) {
-    return c;
-  }
-  if (f.size() < 33 || png_sig_cmp(f.data(), 0, 8) != 0) {
-    return kNotThisFormat;
-  }
-  ByteReader r(f.data() + 16, 9);
-  const std::uint32_t w = r.u32be();
-  const std::uint32_t h = r.u32be();
-  const int depth = r.u8();
-  FillInfo(path, 110, static_cast<int>(std::min<std::uint32_t>(w, 0x7FFFFFFF)),
-           static_cast<int>(std::min<std::uint32_t>(h, 0x7FFFFFFF)), depth, info);
-  return kOk;
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& f, ImageInfo* found) -> Code {
+    if (f.size() < 33 || png_sig_cmp(f.data(), 0, 8) != 0) {
+      return kNotThisFormat;
+    }
+    ByteReader r(f.data() + 16, 9);
+    const std::uint32_t w = r.u32be();
+    const std::uint32_t h = r.u32be();
+    const int depth = r.u8();
+    FillInfo(110, static_cast<int>(std::min<std::uint32_t>(w, 0x7FFFFFFF)),
+             static_cast<int>(std::min<std::uint32_t>(h, 0x7FFFFFFF)), depth, found);
+    return kOk;
+  });
 }
 
 Code DecodePNG(ProgressWindow progress, const std::string& path, DibHandle* out, ExtraHandle* extra,

@@ -9,7 +9,7 @@
 
 #include "fileio/imgx/Imgx.h"
 #include "fileio/imgx/PackBits.h"
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 namespace km::imgx {
 
@@ -93,32 +93,8 @@ void PlaceRow(const PsdHeader& h, int c, const std::uint8_t* src, std::uint8_t* 
   }
 }
 
-}  // namespace
-
-Code InfoPSD(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
-  ByteReader in(bytes);
-  PsdHeader h;
-  if (const Code c = ParseHeader(in, &h); c != kOk) {
-    return c;
-  }
-  kit::FillInfo(path, bytes.size(), static_cast<int>(h.width), static_cast<int>(h.height), h.depth * h.channels,
-                kTypePsd, info);
-  return kOk;
-}
-
-Code DecodePSD(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return static_cast<Code>(km::kInvalidArgument);
-  }
-  out->reset();
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
+// The decoder over the file's bytes; sets *out only on success.
+Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress, DibHandle* out) {
   ByteReader in(bytes);
   PsdHeader h;
   if (const Code c = ParseHeader(in, &h); c != kOk) {
@@ -165,29 +141,29 @@ Code DecodePSD(ProgressWindow progress, const std::string& path, DibHandle* out)
     if (needed > in.remaining()) {
       return kTruncated;
     }
-  } else if (!kit::Plausible(rowBytes * h.height * static_cast<std::size_t>(used), in.remaining(), 1)) {
+  } else if (!WithinBudget(rowBytes, static_cast<std::uint64_t>(h.height) * static_cast<std::uint64_t>(used), in.remaining(), 1)) {
     return kTruncated;
   }
 
   DibHandle dib;
   const int bits = OutputBits(h);
-  if (const Code c = kit::NewImage(width, height, bits, bits == 1 ? 2 : (bits == 8 ? 256 : 0), &dib); c != kOk) {
+  if (const Code c = NewDib(width, height, bits, bits == 1 ? 2 : (bits == 8 ? 256 : 0), &dib); c != kOk) {
     return c;
   }
   if (h.mode == kBitmap) {
-    kit::SetColor(*dib, 0, 255, 255, 255);
-    kit::SetColor(*dib, 1, 0, 0, 0);
+    SetColor(*dib, 0, 255, 255, 255);
+    SetColor(*dib, 1, 0, 0, 0);
   } else if (h.mode == kIndexed) {
     for (int i = 0; i < 256; ++i) {
-      kit::SetColor(*dib, i, modeData[i], modeData[256 + i], modeData[512 + i]);
+      SetColor(*dib, i, modeData[i], modeData[256 + i], modeData[512 + i]);
     }
   } else if (bits == 8) {
-    kit::SetGreyRamp(*dib, 256);
+    SetGreyRamp(*dib, 256);
   }
   std::vector<std::uint8_t> line(rowBytes);
   for (int c = 0; c < used; ++c) {
     for (int y = 0; y < height; ++y) {
-      if (kit::Cancelled(progress, static_cast<long long>(c) * height + y, static_cast<long long>(used) * height)) {
+      if (RowCancelled(progress, static_cast<long long>(c) * height + y, static_cast<long long>(used) * height)) {
         return kCancelled;
       }
       if (compression == 0) {
@@ -201,22 +177,41 @@ Code DecodePSD(ProgressWindow progress, const std::string& path, DibHandle* out)
           return kTruncated;
         }
         ByteReader rowIn(packed, count);
-        const kit::RunResult r = kit::UnpackBits(rowIn, line.data(), rowBytes);
-        if (r != kit::RunResult::kOk) {
-          return r == kit::RunResult::kOverrun ? kCorrupt : kTruncated;
+        const RunResult r = UnpackBits(rowIn, line.data(), rowBytes);
+        if (r != RunResult::kOk) {
+          return r == RunResult::kOverrun ? kCorrupt : kTruncated;
         }
       }
-      PlaceRow(h, c, line.data(), kit::TopRow(*dib, y));
+      PlaceRow(h, c, line.data(), TopRow(*dib, y));
     }
   }
   *out = std::move(dib);
   return kOk;
 }
 
+}  // namespace
+
+Code InfoPSD(const std::string& path, ImageInfo* info) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& bytes, ImageInfo* found) -> Code {
+    ByteReader in(bytes);
+    PsdHeader h;
+    if (const Code c = ParseHeader(in, &h); c != kOk) {
+      return c;
+    }
+    FillInfo(kTypePsd, static_cast<int>(h.width), static_cast<int>(h.height), h.depth * h.channels, found);
+    return kOk;
+  });
+}
+
+Code DecodePSD(ProgressWindow progress, const std::string& path, DibHandle* out) {
+  return DecodeWholeFile(path, out,
+                         [&](const std::vector<std::uint8_t>& bytes) { return DecodeBytes(bytes, progress, out); });
+}
+
 // Written flat with PackBits rows: 24 bits as RGB; an 8-bit grey image as greyscale when
 // `grey` is set; every other image as indexed colour (its indices widened to 8 bits).
 Code EncodePSD(ProgressWindow progress, const std::string& path, const Dib* dib, int grey) {
-  if (const Code c = kit::CheckSource(dib); c != kOk) {
+  if (const Code c = CheckSource(dib); c != kOk) {
     return c;
   }
   const int width = dib->width();
@@ -258,16 +253,16 @@ Code EncodePSD(ProgressWindow progress, const std::string& path, const Dib* dib,
   std::vector<std::uint8_t> packed;
   for (int c = 0; c < channels; ++c) {
     for (int y = 0; y < height; ++y) {
-      if (kit::Cancelled(progress, static_cast<long long>(c) * height + y, static_cast<long long>(channels) * height)) {
+      if (RowCancelled(progress, static_cast<long long>(c) * height + y, static_cast<long long>(channels) * height)) {
         return kCancelled;
       }
-      const std::uint8_t* row = kit::TopRow(*dib, y);
+      const std::uint8_t* row = TopRow(*dib, y);
       if (mode == kRgb) {
         for (int x = 0; x < width; ++x) {
           line[x] = row[3 * x + 2 - c];
         }
       } else {
-        kit::UnpackIndices(row, width, bits, line.data());
+        UnpackIndices(row, width, bits, line.data());
       }
       packed.clear();
       PackBits(line.data(), line.size(), &packed);

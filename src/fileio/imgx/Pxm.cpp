@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "fileio/imgx/Imgx.h"
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 namespace km::imgx {
 
@@ -142,10 +142,10 @@ Code ReadAscii(const std::vector<std::uint8_t>& bytes, const PnmHeader& h, Dib& 
   };
   const long maxval = h.maxval;
   for (int y = 0; y < h.height; ++y) {
-    if (kit::Cancelled(progress, y, h.height)) {
+    if (RowCancelled(progress, y, h.height)) {
       return kCancelled;
     }
-    std::uint8_t* row = kit::TopRow(dib, y);
+    std::uint8_t* row = TopRow(dib, y);
     for (int x = 0; x < h.width; ++x) {
       if (h.kind() == 0) {
         long v = 0;
@@ -187,14 +187,14 @@ Code ReadBinary(const std::vector<std::uint8_t>& bytes, const PnmHeader& h, Dib&
     scale[v] = static_cast<std::uint8_t>(std::min(255, (v * 255 + h.maxval / 2) / h.maxval));
   }
   for (int y = 0; y < h.height; ++y) {
-    if (kit::Cancelled(progress, y, h.height)) {
+    if (RowCancelled(progress, y, h.height)) {
       return kCancelled;
     }
     const std::uint8_t* src = in.take(rowBytes);
     if (src == nullptr) {
       return kTruncated;
     }
-    std::uint8_t* row = kit::TopRow(dib, y);
+    std::uint8_t* row = TopRow(dib, y);
     if (h.kind() == 0) {
       std::memcpy(row, src, rowBytes);
       continue;
@@ -225,55 +225,30 @@ Code ReadBinary(const std::vector<std::uint8_t>& bytes, const PnmHeader& h, Dib&
   return kOk;
 }
 
-}  // namespace
-
-Code InfoPXM(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
-  PnmHeader h;
-  if (const Code c = ParseHeader(bytes, &h); c != kOk) {
-    return c;
-  }
-  const int bits = h.kind() == 0 ? 1 : (h.kind() == 1 ? 8 : 24);
-  kit::FillInfo(path, bytes.size(), h.width, h.height, bits, TypeOf(h), info);
-  return kOk;
-}
-
-Code DecodePXM(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return static_cast<Code>(km::kInvalidArgument);
-  }
-  out->reset();
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
+// The decoder over the file's bytes; sets *out only on success.
+Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress, DibHandle* out) {
   PnmHeader h;
   if (const Code c = ParseHeader(bytes, &h); c != kOk) {
     return c;
   }
   const std::size_t channels = h.kind() == 2 ? 3 : 1;
-  std::size_t samples = 0;
-  CheckedMul3(static_cast<std::size_t>(h.width), static_cast<std::size_t>(h.height), channels, &samples);
   // Every sample takes at least one byte of text, or a bit of a binary bitmap.
   const std::size_t available = bytes.size() - h.dataOffset;
   const std::size_t ratio = h.format == 4 ? 8 : 1;
-  if (!kit::Plausible(samples, available, ratio)) {
+  if (!WithinBudget(static_cast<std::uint64_t>(h.width) * channels, static_cast<std::uint64_t>(h.height), available, ratio)) {
     return kTruncated;
   }
   const int bits = h.kind() == 0 ? 1 : (h.kind() == 1 ? 8 : 24);
   DibHandle dib;
-  if (const Code c = kit::NewImage(h.width, h.height, bits, bits == 24 ? 0 : (bits == 1 ? 2 : 256), &dib);
+  if (const Code c = NewDib(h.width, h.height, bits, bits == 24 ? 0 : (bits == 1 ? 2 : 256), &dib);
       c != kOk) {
     return c;
   }
   if (bits == 1) {
-    kit::SetColor(*dib, 0, 255, 255, 255);
-    kit::SetColor(*dib, 1, 0, 0, 0);
+    SetColor(*dib, 0, 255, 255, 255);
+    SetColor(*dib, 1, 0, 0, 0);
   } else if (bits == 8) {
-    kit::SetGreyRamp(*dib, 256);
+    SetGreyRamp(*dib, 256);
   }
   const Code c = h.ascii() ? ReadAscii(bytes, h, *dib, progress) : ReadBinary(bytes, h, *dib, progress);
   if (c != kOk) {
@@ -283,11 +258,30 @@ Code DecodePXM(ProgressWindow progress, const std::string& path, DibHandle* out)
   return kOk;
 }
 
+}  // namespace
+
+Code InfoPXM(const std::string& path, ImageInfo* info) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& bytes, ImageInfo* found) -> Code {
+    PnmHeader h;
+    if (const Code c = ParseHeader(bytes, &h); c != kOk) {
+      return c;
+    }
+    const int bits = h.kind() == 0 ? 1 : (h.kind() == 1 ? 8 : 24);
+    FillInfo(TypeOf(h), h.width, h.height, bits, found);
+    return kOk;
+  });
+}
+
+Code DecodePXM(ProgressWindow progress, const std::string& path, DibHandle* out) {
+  return DecodeWholeFile(path, out,
+                         [&](const std::vector<std::uint8_t>& bytes) { return DecodeBytes(bytes, progress, out); });
+}
+
 // 1 bit: PBM (the darker colour black); 8-bit grey: PGM; anything else: PPM through the
 // colour table. Maximum 255; text lines stay under 70 characters.
 Code EncodePXM(ProgressWindow progress, const std::string& path, const Dib* dib, int subType,
                const std::string& creator) {
-  if (const Code c = kit::CheckSource(dib); c != kOk) {
+  if (const Code c = CheckSource(dib); c != kOk) {
     return c;
   }
   if (subType != 0 && subType != 1) {
@@ -310,15 +304,15 @@ Code EncodePXM(ProgressWindow progress, const std::string& path, const Dib* dib,
   }
   bool dark[2] = {false, true};
   if (kind == 0) {
-    kit::DarkIndices(*dib, dark);
+    DarkIndices(*dib, dark);
   }
   std::vector<std::uint8_t> bgr(3 * static_cast<std::size_t>(width));
   std::vector<std::uint8_t> line;
   for (int y = 0; y < height; ++y) {
-    if (kit::Cancelled(progress, y, height)) {
+    if (RowCancelled(progress, y, height)) {
       return kCancelled;
     }
-    const std::uint8_t* row = kit::TopRow(*dib, y);
+    const std::uint8_t* row = TopRow(*dib, y);
     line.clear();
     if (kind == 0) {
       line.assign((static_cast<std::size_t>(width) + 7) / 8, 0);
@@ -330,7 +324,7 @@ Code EncodePXM(ProgressWindow progress, const std::string& path, const Dib* dib,
     } else if (kind == 1) {
       line.assign(row, row + width);
     } else {
-      kit::RowToBgr(*dib, y, bgr.data());
+      RowToBgr(*dib, y, bgr.data());
       line.resize(3 * static_cast<std::size_t>(width));
       for (int x = 0; x < width; ++x) {
         line[3 * x] = bgr[3 * x + 2];

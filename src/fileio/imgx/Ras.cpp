@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "fileio/imgx/Imgx.h"
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 namespace km::imgx {
 
@@ -92,31 +92,8 @@ Code UnpackRuns(ByteReader& in, std::uint8_t* out, std::size_t size) {
   return kOk;
 }
 
-}  // namespace
-
-Code InfoRAS(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
-  RasHeader h;
-  if (const Code c = ParseHeader(bytes, &h); c != kOk) {
-    return c;
-  }
-  kit::FillInfo(path, bytes.size(), static_cast<int>(h.width), static_cast<int>(h.height),
-                static_cast<int>(h.depth), kTypeRas, info);
-  return kOk;
-}
-
-Code DecodeRAS(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  if (out == nullptr) {
-    return static_cast<Code>(km::kInvalidArgument);
-  }
-  out->reset();
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
+// The decoder over the file's bytes; sets *out only on success.
+Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress, DibHandle* out) {
   RasHeader h;
   if (const Code c = ParseHeader(bytes, &h); c != kOk) {
     return c;
@@ -130,11 +107,11 @@ Code DecodeRAS(ProgressWindow progress, const std::string& path, DibHandle* out)
   const int width = static_cast<int>(h.width);
   const int height = static_cast<int>(h.height);
   const std::size_t lineBytes = ((static_cast<std::size_t>(width) * h.depth + 15) / 16) * 2;
-  const std::size_t total = lineBytes * static_cast<std::size_t>(height);
   // A three-byte run stands for at most 256 bytes.
-  if (!kit::Plausible(total, in.remaining(), h.type == kTypeByteEncoded ? 86 : 1)) {
+  if (!WithinBudget(lineBytes, static_cast<std::uint64_t>(height), in.remaining(), h.type == kTypeByteEncoded ? 86 : 1)) {
     return kTruncated;
   }
+  const std::size_t total = lineBytes * static_cast<std::size_t>(height);
   std::vector<std::uint8_t> data;
   const std::uint8_t* pixels = nullptr;
   if (h.type == kTypeByteEncoded) {
@@ -163,29 +140,29 @@ Code DecodeRAS(ProgressWindow progress, const std::string& path, DibHandle* out)
     colors = mapEntries > 0 ? std::min(mapEntries, 256) : 256;
   }
   DibHandle dib;
-  if (const Code c = kit::NewImage(width, height, bits, colors, &dib); c != kOk) {
+  if (const Code c = NewDib(width, height, bits, colors, &dib); c != kOk) {
     return c;
   }
   if (mapEntries > 0 && bits != 24) {
     const int n = std::min(mapEntries, colors);
     for (int i = 0; i < n; ++i) {
-      kit::SetColor(*dib, i, map[i], map[mapEntries + i], map[2 * mapEntries + i]);
+      SetColor(*dib, i, map[i], map[mapEntries + i], map[2 * mapEntries + i]);
     }
   } else if (bits == 1) {
-    kit::SetColor(*dib, 0, 255, 255, 255);
-    kit::SetColor(*dib, 1, 0, 0, 0);
+    SetColor(*dib, 0, 255, 255, 255);
+    SetColor(*dib, 1, 0, 0, 0);
   } else if (bits == 8) {
-    kit::SetGreyRamp(*dib, 256);
+    SetGreyRamp(*dib, 256);
   }
   const bool rgbOrder = h.type == kTypeRgb;
   const std::size_t step = h.depth / 8;
   const std::size_t skip = h.depth == 32 ? 1 : 0;  // the pad byte leads each pixel
   for (int y = 0; y < height; ++y) {
-    if (kit::Cancelled(progress, y, height)) {
+    if (RowCancelled(progress, y, height)) {
       return kCancelled;
     }
     const std::uint8_t* src = pixels + static_cast<std::size_t>(y) * lineBytes;
-    std::uint8_t* row = kit::TopRow(*dib, y);
+    std::uint8_t* row = TopRow(*dib, y);
     if (bits == 1) {
       std::memcpy(row, src, (static_cast<std::size_t>(width) + 7) / 8);
     } else if (bits == 8) {
@@ -208,17 +185,35 @@ Code DecodeRAS(ProgressWindow progress, const std::string& path, DibHandle* out)
   return kOk;
 }
 
+}  // namespace
+
+Code InfoRAS(const std::string& path, ImageInfo* info) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& bytes, ImageInfo* found) -> Code {
+    RasHeader h;
+    if (const Code c = ParseHeader(bytes, &h); c != kOk) {
+      return c;
+    }
+    FillInfo(kTypeRas, static_cast<int>(h.width), static_cast<int>(h.height), static_cast<int>(h.depth), found);
+    return kOk;
+  });
+}
+
+Code DecodeRAS(ProgressWindow progress, const std::string& path, DibHandle* out) {
+  return DecodeWholeFile(path, out,
+                         [&](const std::vector<std::uint8_t>& bytes) { return DecodeBytes(bytes, progress, out); });
+}
+
 // Standard (uncompressed) rasters: a black-and-white 1-bit image as depth 1 without a
 // map; any other 1-, 4- or 8-bit image as depth 8 with its colour table as the map;
 // 24 bits as blue, green, red.
 Code EncodeRAS(ProgressWindow progress, const std::string& path, const Dib* dib) {
-  if (const Code c = kit::CheckSource(dib); c != kOk) {
+  if (const Code c = CheckSource(dib); c != kOk) {
     return c;
   }
   const int width = dib->width();
   const int height = dib->height();
   const int srcBits = dib->bitCount();
-  const bool mono = srcBits == 1 && kit::IsBlackAndWhite(*dib);
+  const bool mono = srcBits == 1 && IsBlackAndWhite(*dib);
   const int depth = mono ? 1 : (srcBits == 24 ? 24 : 8);
   const int mapEntries = depth == 8 ? dib->colorCount() : 0;
   const std::size_t lineBytes = ((static_cast<std::size_t>(width) * static_cast<std::size_t>(depth) + 15) / 16) * 2;
@@ -244,14 +239,14 @@ Code EncodeRAS(ProgressWindow progress, const std::string& path, const Dib* dib)
   }
   bool dark[2] = {false, true};
   if (mono) {
-    kit::DarkIndices(*dib, dark);
+    DarkIndices(*dib, dark);
   }
   std::vector<std::uint8_t> line(lineBytes);
   for (int y = 0; y < height; ++y) {
-    if (kit::Cancelled(progress, y, height)) {
+    if (RowCancelled(progress, y, height)) {
       return kCancelled;
     }
-    const std::uint8_t* row = kit::TopRow(*dib, y);
+    const std::uint8_t* row = TopRow(*dib, y);
     std::fill(line.begin(), line.end(), 0);
     if (depth == 1) {
       for (int x = 0; x < width; ++x) {
@@ -260,7 +255,7 @@ Code EncodeRAS(ProgressWindow progress, const std::string& path, const Dib* dib)
         }
       }
     } else if (depth == 8) {
-      kit::UnpackIndices(row, width, srcBits, line.data());
+      UnpackIndices(row, width, srcBits, line.data());
     } else {
       std::memcpy(line.data(), row, 3 * static_cast<std::size_t>(width));
     }

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "fileio/imgx/Imgx.h"
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 namespace km::imgx {
 
@@ -149,33 +149,8 @@ void ReadExtra(const std::vector<std::uint8_t>& bytes, const TgaHeader& h, Image
   }
 }
 
-}  // namespace
-
-Code InfoTGA(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
-  TgaHeader h;
-  if (const Code c = ParseHeader(bytes, &h); c != kOk) {
-    return c;
-  }
-  kit::FillInfo(path, bytes.size(), h.width, h.height, h.pixelBits, kTypeTga, info);
-  return kOk;
-}
-
-Code DecodeTGA(ProgressWindow progress, const std::string& path, DibHandle* out, ExtraHandle* extra) {
-  if (out == nullptr) {
-    return static_cast<Code>(km::kInvalidArgument);
-  }
-  out->reset();
-  if (extra != nullptr) {
-    extra->reset();
-  }
-  std::vector<std::uint8_t> bytes;
-  if (const Code c = ReadFileBytes(path, &bytes); c != kOk) {
-    return c;
-  }
+// The decoder over the file's bytes; sets *out (and *extra) only on success.
+Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress, DibHandle* out, ExtraHandle* extra) {
   TgaHeader h;
   if (const Code c = ParseHeader(bytes, &h); c != kOk) {
     return c;
@@ -190,19 +165,18 @@ Code DecodeTGA(ProgressWindow progress, const std::string& path, DibHandle* out,
   }
   const std::size_t pixelBytes = static_cast<std::size_t>(h.pixelBits + 7) / 8;
   const std::size_t pixels = static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.height);
-  const std::size_t data = pixels * pixelBytes;
   // A run packet of 1 + pixelBytes bytes stands for at most 128 pixels.
-  if (!kit::Plausible(data, in.remaining(), h.rle() ? 128 : 1)) {
+  if (!WithinBudget(pixels, pixelBytes, in.remaining(), h.rle() ? 128 : 1)) {
     return kTruncated;
   }
   const int bits = h.kind() == 2 ? 24 : 8;
   const int colors = h.kind() == 1 ? std::clamp(h.mapFirst + h.mapLength, 1, 256) : (bits == 8 ? 256 : 0);
   DibHandle dib;
-  if (const Code c = kit::NewImage(h.width, h.height, bits, colors, &dib); c != kOk) {
+  if (const Code c = NewDib(h.width, h.height, bits, colors, &dib); c != kOk) {
     return c;
   }
   if (h.kind() == 3) {
-    kit::SetGreyRamp(*dib, 256);
+    SetGreyRamp(*dib, 256);
   } else if (h.kind() == 1) {
     for (int i = 0; i < h.mapLength && h.mapFirst + i < 256; ++i) {
       const std::uint8_t* e = map + entryBytes * static_cast<std::size_t>(i);
@@ -212,7 +186,7 @@ Code DecodeTGA(ProgressWindow progress, const std::string& path, DibHandle* out,
       } else {
         std::memcpy(bgr, e, 3);
       }
-      kit::SetColor(*dib, h.mapFirst + i, bgr[2], bgr[1], bgr[0]);
+      SetColor(*dib, h.mapFirst + i, bgr[2], bgr[1], bgr[0]);
     }
   }
 
@@ -223,10 +197,10 @@ Code DecodeTGA(ProgressWindow progress, const std::string& path, DibHandle* out,
   bool runRepeat = false;
   const std::uint8_t* runPixel = nullptr;
   for (int r = 0; r < h.height; ++r) {
-    if (kit::Cancelled(progress, r, h.height)) {
+    if (RowCancelled(progress, r, h.height)) {
       return kCancelled;
     }
-    std::uint8_t* row = topDown ? kit::TopRow(*dib, r) : dib->row(r);
+    std::uint8_t* row = topDown ? TopRow(*dib, r) : dib->row(r);
     for (int i = 0; i < h.width; ++i) {
       const std::uint8_t* src = nullptr;
       if (!h.rle()) {
@@ -262,16 +236,34 @@ Code DecodeTGA(ProgressWindow progress, const std::string& path, DibHandle* out,
     }
   }
   if (extra != nullptr) {
-    try {
-      auto e = std::make_unique<ImageExtra>();
-      ReadExtra(bytes, h, e.get());
-      *extra = std::move(e);
-    } catch (const std::bad_alloc&) {
-      return kNoMemory;
-    }
+    auto e = std::make_unique<ImageExtra>();
+    ReadExtra(bytes, h, e.get());
+    *extra = std::move(e);
   }
   *out = std::move(dib);
   return kOk;
+}
+
+}  // namespace
+
+Code InfoTGA(const std::string& path, ImageInfo* info) {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& bytes, ImageInfo* found) -> Code {
+    TgaHeader h;
+    if (const Code c = ParseHeader(bytes, &h); c != kOk) {
+      return c;
+    }
+    FillInfo(kTypeTga, h.width, h.height, h.pixelBits, found);
+    return kOk;
+  });
+}
+
+Code DecodeTGA(ProgressWindow progress, const std::string& path, DibHandle* out, ExtraHandle* extra) {
+  if (extra != nullptr) {
+    extra->reset();
+  }
+  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& bytes) {
+    return DecodeBytes(bytes, progress, out, extra);
+  });
 }
 
 namespace {
@@ -314,10 +306,10 @@ void WriteExtension(ByteWriter& w, const std::string* author, const std::string*
 void StoredRow(const Dib& dib, int y, int bits, std::vector<std::uint8_t>& bgr, std::uint8_t* out) {
   const int width = dib.width();
   if (bits == 8) {
-    std::memcpy(out, kit::TopRow(dib, y), static_cast<std::size_t>(width));
+    std::memcpy(out, TopRow(dib, y), static_cast<std::size_t>(width));
     return;
   }
-  kit::RowToBgr(dib, y, bgr.data());
+  RowToBgr(dib, y, bgr.data());
   if (bits == 24) {
     std::memcpy(out, bgr.data(), 3 * static_cast<std::size_t>(width));
     return;
@@ -359,7 +351,7 @@ void PackRow(const std::uint8_t* row, int width, std::size_t pb, ByteWriter& w) 
 // bits: true colour from any depth. Rows are stored bottom first.
 Code EncodeTGA(ProgressWindow progress, const std::string& path, const Dib* dib, const ImageExtra* extra, int bits,
                int compressed) {
-  if (const Code c = kit::CheckSource(dib); c != kOk) {
+  if (const Code c = CheckSource(dib); c != kOk) {
     return c;
   }
   if ((bits == 8 && dib->bitCount() != 8) || (bits != 8 && bits != 16 && bits != 24)) {
@@ -399,7 +391,7 @@ Code EncodeTGA(ProgressWindow progress, const std::string& path, const Dib* dib,
   std::vector<std::uint8_t> bgr(3 * static_cast<std::size_t>(width));
   std::vector<std::uint8_t> row(pb * static_cast<std::size_t>(width));
   for (int r = 0; r < height; ++r) {
-    if (kit::Cancelled(progress, r, height)) {
+    if (RowCancelled(progress, r, height)) {
       return kCancelled;
     }
     StoredRow(*dib, height - 1 - r, bits, bgr, row.data());

@@ -14,7 +14,7 @@
 #include <memory>
 #include <new>
 
-#include "fileio/imgx/CodecUtil.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
 
 namespace km::imgx {
@@ -170,7 +170,7 @@ Code DecodeFile(TIFF* tif, std::size_t fileSize, ProgressWindow progress, DibHan
   const bool rgb = photometric == PHOTOMETRIC_RGB && bps == 8 && (spp == 3 || spp == 4);
   const bool native = !TIFFIsTiled(tif) && (planar == PLANARCONFIG_CONTIG || spp == 1) && (bilevelOrGrey || palette || rgb);
   const int outBits = native && !rgb ? bps : 24;
-  if (!WithinBudget(w, h, native ? outBits : 32, fileSize, kTiffRatio)) {
+  if (!WithinBudget(Dib::Stride(w, native ? outBits : 32), h, fileSize, kTiffRatio)) {
     return kBadDimensions;
   }
   if (!native) {
@@ -398,53 +398,33 @@ Code EncodeFile(TIFF* tif, ProgressWindow progress, const Dib& dib, const ImageE
 }  // namespace
 
 Code InfoTIF(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> f;
-  const Code c = ReadFileBytes(path, &f);
-  if (c != kOk) {
-    return c;
-  }
-  Memory mem{f.data(), f.size(), 0, 0};
-  auto opts = QuietOptions(&mem);
-  TiffPtr tif(TIFFClientOpenExt("memory", "rm", &mem, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap,
-                                MemUnmap, opts.get()));
-  if (!tif) {
-    return kNotThisFormat;
-  }
-  std::uint32_t w = 0;
-  std::uint32_t h = 0;
-  std::uint16_t bps = 1;
-  std::uint16_t spp = 1;
-  TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w);
-  TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h);
-  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bps);
-  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
-  FillInfo(path, 21, static_cast<int>(std::min<std::uint32_t>(w, 0x7FFFFFFF)),
-           static_cast<int>(std::min<std::uint32_t>(h, 0x7FFFFFFF)), bps * spp, info);
-  return kOk;
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& f, ImageInfo* found) -> Code {
+    Memory mem{f.data(), f.size(), 0, 0};
+    auto opts = QuietOptions(&mem);
+    TiffPtr tif(TIFFClientOpenExt("memory", "rm", &mem, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap,
+                                  MemUnmap, opts.get()));
+    if (!tif) {
+      return kNotThisFormat;
+    }
+    std::uint32_t w = 0;
+    std::uint32_t h = 0;
+    std::uint16_t bps = 1;
+    std::uint16_t spp = 1;
+    TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bps);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &spp);
+    FillInfo(21, static_cast<int>(std::min<std::uint32_t>(w, 0x7FFFFFFF)),
+             static_cast<int>(std::min<std::uint32_t>(h, 0x7FFFFFFF)), bps * spp, found);
+    return kOk;
+  });
 }
 
 Code DecodeTIF(ProgressWindow progress, const std::string& path, DibHandle* out, ExtraHandle* extra) {
   if (extra != nullptr) {
     extra->reset();
   }
-  if (out == nullptr) {
-    return kNotThisFormat;
-  }
-  out->reset();
-  std::vector<std::uint8_t> f;
-  const Code c = ReadFileBytes(path, &f);
-  if (c != kOk) {
-    return c;
-  }
-  try {
-    return DecodeBytes(f, progress, out, extra);
-  } catch (const std::bad_alloc&) {
-    out->reset();
-    if (extra != nullptr) {
-      extra->reset();
-    }
-    return kNoMemory;
-  }
+  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& f) { return DecodeBytes(f, progress, out, extra); });
 }
 
 Code EncodeTIF(ProgressWindow progress, const std::string& path, const Dib* dib, const ImageExtra* extra,

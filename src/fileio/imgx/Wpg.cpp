@@ -16,9 +16,7 @@
 #include <cstring>
 #include <new>
 
-#include "fileio/imgx/ByteIO.h"
-#include "fileio/imgx/FileBytes.h"
-#include "fileio/imgx/CodecUtil.h"
+#include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
 #include "fileio/imgx/LegacyPalettes.h"
 
@@ -386,27 +384,16 @@ std::vector<std::uint8_t> TopDownRows(const Dib& dib, std::size_t rowBytes) {
 
 }  // namespace
 
+// The record says what the decoded image is: the bitmap records are read to find it.
 Code InfoWPG(const std::string& path, ImageInfo* info) {
-  std::vector<std::uint8_t> file;
-  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
-    return c;
-  }
-  DibHandle dib;
-  try {
+  return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& file, ImageInfo* found) -> Code {
+    DibHandle dib;
     if (const Code c = ParseWpg(nullptr, file, &dib); c != kOk) {
       return c;
     }
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
-  }
-  *info = ImageInfo{};
-  info->name = path;
-  info->width = dib->width();
-  info->height = dib->height();
-  info->bits = dib->bitCount();
-  info->type = 23;
-  info->fileSize = file.size();
-  return kOk;
+    FillInfo(23, dib->width(), dib->height(), dib->bitCount(), found);
+    return kOk;
+  });
 }
 
 Code DecodeWPG(ProgressWindow progress, const std::string& path, DibHandle* out) {

@@ -25,14 +25,7 @@ inline constexpr int kWindowsColorCount = 20;
 // The most generated colours that still leave room for the 20 Windows colours.
 inline constexpr int kMaxColorsWithWindows = 236;
 
-// Palette-file and converter codes.
-inline constexpr OpResult kFileCannotOpen = 201;
-inline constexpr OpResult kFileShortRead = 202;
-inline constexpr OpResult kNotAPalette = 312;
-inline constexpr OpResult kBadPaletteCount = 528;
-inline constexpr OpResult kBadPaletteVersion = 529;
-inline constexpr OpResult kPaletteCountMismatch = 601;
-inline constexpr OpResult kTableCannotOpen = 800;
+// Palette-file and converter codes: imaging/OpResult.h.
 
 // Optimum-palette methods.
 inline constexpr int kMedianCut = 0;

@@ -1,20 +1,31 @@
-#include "fileio/imgx/RasterKit.h"
+#include "fileio/imgx/CodecKit.h"
 
 #include <algorithm>
 
-namespace km::imgx::kit {
+namespace km::imgx {
 
-Code NewImage(long long width, long long height, int bits, int colors, DibHandle* out) {
+bool WithinBudget(std::uint64_t rowBytes, std::uint64_t rows, std::uint64_t available, std::uint64_t ratio) {
+  std::uint64_t bytes = 0;
+  if (__builtin_mul_overflow(rowBytes, rows, &bytes)) {
+    return false;
+  }
+  // bytes <= available * ratio, without forming the product.
+  return bytes <= kFreeDecodeBytes || (ratio > 0 && bytes / ratio + (bytes % ratio != 0 ? 1 : 0) <= available);
+}
+
+Code NewDib(long long width, long long height, int bits, int colors, DibHandle* out) {
   out->reset();
-  if (width < 1 || width > kMaxDibSide || height < 1 || height > kMaxDibSide) {
+  if (!ValidSize(width, height)) {
     return kBadDimensions;
   }
   const OpResult r = Dib::Create(static_cast<int>(width), static_cast<int>(height), bits, colors, out);
   if (r == kOutOfMemory) {
     return kNoMemory;
   }
-  return r == km::kOk ? kOk : kBadDimensions;
+  return r == km::kOk ? kOk : kUnsupportedVariant;
 }
+
+Code CheckSource(const Dib* dib) { return ValidateDib(dib) == km::kOk ? kOk : kInvalidParameter; }
 
 void PackIndices(const std::uint8_t* indices, int width, int bits, std::uint8_t* row) {
   switch (bits) {
@@ -138,39 +149,29 @@ void RowToBgr(const Dib& dib, int y, std::uint8_t* bgr) {
   }
 }
 
-Code CheckSource(const Dib* dib) {
-  return ValidateDib(dib) == km::kOk ? kOk : static_cast<Code>(km::kInvalidArgument);
-}
-
-RunResult UnpackBits(ByteReader& in, std::uint8_t* out, std::size_t outSize) {
-  std::size_t done = 0;
-  while (done < outSize) {
-    if (in.remaining() == 0) {
-      return RunResult::kTruncated;
-    }
-    const int n = static_cast<std::int8_t>(in.u8());
-    if (n >= 0) {
-      const std::size_t count = static_cast<std::size_t>(n) + 1;
-      if (count > outSize - done) {
-        return RunResult::kOverrun;
+bool IndicesWithinTable(const Dib& dib, int count) {
+  const int bits = dib.bitCount();
+  if (bits > 8 || count >= (1 << bits)) {
+    return true;
+  }
+  const int w = dib.width();
+  for (int y = 0; y < dib.height(); ++y) {
+    const std::uint8_t* p = dib.row(y);
+    for (int x = 0; x < w; ++x) {
+      int v = 0;
+      if (bits == 8) {
+        v = p[x];
+      } else if (bits == 4) {
+        v = (x & 1) ? (p[x >> 1] & 0x0F) : (p[x >> 1] >> 4);
+      } else {
+        v = (p[x >> 3] >> (7 - (x & 7))) & 1;
       }
-      if (!in.read(out + done, count)) {
-        return RunResult::kTruncated;
+      if (v >= count) {
+        return false;
       }
-      done += count;
-    } else if (n != -128) {
-      const std::size_t count = static_cast<std::size_t>(1 - n);
-      if (count > outSize - done) {
-        return RunResult::kOverrun;
-      }
-      if (in.remaining() == 0) {
-        return RunResult::kTruncated;
-      }
-      std::fill(out + done, out + done + count, in.u8());
-      done += count;
     }
   }
-  return RunResult::kOk;
+  return true;
 }
 
 std::string FinalPath(const std::string& path) {
@@ -184,14 +185,4 @@ std::string FinalPath(const std::string& path) {
   return path;
 }
 
-void FillInfo(const std::string& path, std::size_t fileSize, int width, int height, int bits, std::uint16_t type,
-              ImageInfo* info) {
-  info->name = path;
-  info->width = width;
-  info->height = height;
-  info->bits = bits;
-  info->type = type;
-  info->fileSize = fileSize;
-}
-
-}  // namespace km::imgx::kit
+}  // namespace km::imgx

@@ -1,0 +1,2 @@
+// The dispatcher reaching into the format library.
+#include "fileio/imgx/Codes.h"

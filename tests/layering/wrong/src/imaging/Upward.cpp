@@ -1,0 +1,2 @@
+// An image operation reaching up into the dispatcher.
+#include "commands/ErrorText.h"

@@ -1,0 +1,2 @@
+// The script model reaching across to its sibling.
+#include "fileio/ReadImage.h"
