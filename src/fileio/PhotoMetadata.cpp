@@ -63,6 +63,16 @@ bool WriteBytes(const std::string& path, const Exiv2::byte* data, std::size_t si
   return std::fclose(f) == 0 && written;
 }
 
+// A profile's data colour space (bytes 16 to 19) against the picture it goes with: a
+// grey profile for a grey picture, any other for a colour one.
+bool ProfileFits(const std::vector<std::uint8_t>& profile, bool grey) {
+  if (profile.size() < 20) {
+    return !grey;
+  }
+  const bool greyProfile = std::memcmp(profile.data() + 16, "GRAY", 4) == 0;
+  return greyProfile == grey;
+}
+
 }  // namespace
 
 PhotoMetadata ReadPhotoMetadata(const std::string& path) {
@@ -97,7 +107,8 @@ PhotoMetadata ReadPhotoMetadata(const std::string& path) {
 
 EmbedOutcome EmbedPhotoMetadata(const std::string& path, const PhotoMetadata& metadata, const MetadataWrite& how) {
   const bool records = how.keepRecords && metadata.records != nullptr;
-  if (metadata.iccProfile.empty() && !records) {
+  const bool profile = !metadata.iccProfile.empty() && ProfileFits(metadata.iccProfile, how.grey);
+  if (!profile && !records) {
     return EmbedOutcome::Untouched;
   }
   Exiv2::DataBuf result;
@@ -113,13 +124,13 @@ EmbedOutcome EmbedPhotoMetadata(const std::string& path, const PhotoMetadata& me
     }
     image->readMetadata();
     bool changed = false;
-    if (!metadata.iccProfile.empty()) {
+    if (profile) {
       const Exiv2::DataBuf* have = image->iccProfileDefined() ? image->iccProfile() : nullptr;
       const std::size_t size = metadata.iccProfile.size();
       if (have == nullptr || static_cast<std::size_t>(have->size_) != size ||
           std::memcmp(have->pData_, metadata.iccProfile.data(), size) != 0) {
-        Exiv2::DataBuf profile(metadata.iccProfile.data(), static_cast<long>(size));
-        image->setIccProfile(profile, false);  // as the input had it, checked or not
+        Exiv2::DataBuf bytes(metadata.iccProfile.data(), static_cast<long>(size));
+        image->setIccProfile(bytes, false);  // as the input had it, checked or not
         changed = true;
       }
     }

@@ -52,6 +52,7 @@ struct MetadataWrite {
   int width = 0;            // the output's pixel dimensions
   int height = 0;
   int dpi = 0;              // > 0: the resolution the output options set
+  bool grey = false;        // the output is a greyscale picture
 };
 
 enum class EmbedOutcome {
@@ -61,7 +62,8 @@ enum class EmbedOutcome {
 };
 
 // Adds the metadata to the JPEG, PNG or TIFF file just written at `path`: the ICC
-// profile as it is and, with keepRecords, the EXIF (orientation as `metadata` says,
+// profile as it is (unless it describes colour and the output is grey, or the other
+// way round, which readers reject) and, with keepRecords, the EXIF (orientation as `metadata` says,
 // the new pixel dimensions, the new resolution when set, no thumbnail), XMP and IPTC.
 // The file is rewritten only when that adds or changes something; all the work is
 // done in memory first, so only a failing write of the finished file can damage it.

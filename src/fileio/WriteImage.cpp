@@ -199,6 +199,7 @@ imgx::Code WriteImageFile(ProgressWindow progress, const OutputOptions& options,
     how.width = dib->width();
     how.height = dib->height();
     how.dpi = options.format == kOutPNG ? 0 : options.dpi;  // PNG outputs have no DPI setting
+    how.grey = grey != 0;
     if (EmbedPhotoMetadata(temp, *metadata, how) == EmbedOutcome::Damaged) {
       r = Encode(progress, options, temp, dib, extra, grey, transparentValue);  // the pixels without it
     }

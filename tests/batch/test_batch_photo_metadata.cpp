@@ -140,6 +140,18 @@ TEST_F(PhotoBatch, TheKeepMetadataSettingTurnsItOff) {
   EXPECT_TRUE(m.exif.empty());
 }
 
+// An RGB profile does not describe a grey picture (readers refuse the pair): a script
+// that turns the photograph grey gets outputs without it, the rest still travels.
+TEST_F(PhotoBatch, AGreyOutputGoesWithoutTheColourProfile) {
+  test::AddCommand(script_, kChangeToGreyscale);
+  for (const int format : {kOutJPG, kOutPNG, kOutTIF}) {
+    SCOPED_TRACE(OutputExtension(format));
+    const test::FoundMetadata m = test::ReadMetadataOf(Run(format, folder_.Settings()));
+    EXPECT_TRUE(m.icc.empty());
+    EXPECT_EQ(m.Exif("Exif.Image.Model"), "KM-1 Mark II");
+  }
+}
+
 // A picture left as stored keeps the orientation that shows it upright.
 TEST_F(PhotoBatch, WithoutTurningTheOrientationTravelsWithThePicture) {
   BatchSettings settings = folder_.Settings();
