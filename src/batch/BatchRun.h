@@ -64,6 +64,9 @@ struct BatchSettings {
   bool temporaryList = false;     // the list was made by BuildFileList and is deleted at the end
   std::string scriptPath;         // for the title
   std::string currentLogPath;     // rewritten after every file; CurrentLogPath() when empty
+  // For this run only, whatever the stored "AutoOrient" and "KeepMetadata" say.
+  bool noAutoOrient = false;      // photographs stay as stored
+  bool stripMetadata = false;     // outputs carry a photograph's ICC profile only
 };
 
 // How a run ended.
@@ -151,8 +154,7 @@ private:
   bool ConvertOne(const std::string& line, int number, const RgbQuad* palette, int paletteCount);
   // Depth check and write; counts the file.
   void WriteOutput(const std::string& outputPath, const ReadResult& read, const Dib* image);
-  int WriteAtomically(const std::string& outputPath, const Dib* image, const imgx::ImageExtra* extra,
-                      int transparentValue);
+  int WriteAtomically(const std::string& outputPath, const Dib* image, const ReadResult& read, int transparentValue);
 
   static_assert(std::atomic<bool>::is_always_lock_free, "the abort flag is set from signal handlers");
 

@@ -24,6 +24,8 @@ namespace {
 
 constexpr int kTextUsage = 2600;      // the console runner's --help text
 constexpr int kTextAbortQuestion = 2029;
+constexpr char kNoAutoOrient[] = "--no-auto-orient";
+constexpr char kStripMetadata[] = "--strip-metadata";
 
 // Ctrl+C: the first press cancels the step in hand and asks the run to stop at its
 // next check point, the second ends the process at once (removing the files of the
@@ -189,7 +191,21 @@ void PrintUsage(std::ostream& out) { out << LoadString(kTextUsage) << '\n'; }
 
 }  // namespace
 
-int RunConsole(const std::vector<std::string>& arguments, Profile& profile) {
+int RunConsole(const std::vector<std::string>& given, Profile& profile) {
+  // The photograph switches of this program come out before the shared grammar sees
+  // the line.
+  std::vector<std::string> arguments;
+  bool noAutoOrient = false;
+  bool stripMetadata = false;
+  for (const std::string& a : given) {
+    if (a == kNoAutoOrient) {
+      noAutoOrient = true;
+    } else if (a == kStripMetadata) {
+      stripMetadata = true;
+    } else {
+      arguments.push_back(a);
+    }
+  }
   for (const std::string& a : arguments) {
     if (a == "--help") {
       PrintUsage(std::cout);
@@ -233,6 +249,8 @@ int RunConsole(const std::vector<std::string>& arguments, Profile& profile) {
   if (PrepareCommandLineRun(script, input, profile, messages, &settings) != 0) {
     return kExitRefused;
   }
+  settings.noAutoOrient = noAutoOrient;
+  settings.stripMetadata = stripMetadata;
 
   InterruptGuard interrupts;
   ConsoleObserver observer;

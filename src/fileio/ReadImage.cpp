@@ -137,6 +137,33 @@ Code Decode(ProgressWindow progress, const InputPreferences& preferences, ImageT
   }
 }
 
+// JPEG (10, 11), TIFF (21) and PNG (110) carry a photograph's metadata.
+bool CarriesPhotoMetadata(ImageTypeCode type) { return type == 10 || type == 11 || type == 21 || type == 110; }
+
+// The metadata of a decoded photograph, and the picture turned upright when asked.
+// Only cancelling fails the read; a picture that cannot be turned stays as stored.
+Code ReadPhotograph(ProgressWindow progress, const InputPreferences& preferences, const std::string& path,
+                    ReadResult* result) {
+  PhotoMetadata& m = result->metadata;
+  m = ReadPhotoMetadata(path);
+  if (result->extra && result->extra->orientationFlipsUndone) {
+    m.orientation = OrientationAfterFlips(m.orientation);
+  }
+  if (preferences.autoOrient == 0 || m.orientation == 1) {
+    return imgx::kOk;
+  }
+  DibHandle upright;
+  const OpResult r = OrientDIB(progress, result->image.get(), m.orientation, &upright);
+  if (r == kCancelled) {
+    return imgx::kCancelled;
+  }
+  if (r == kOk && upright) {
+    result->image = std::move(upright);
+    m.orientation = 1;
+  }
+  return imgx::kOk;
+}
+
 }  // namespace
 
 ImageTypeCode ResolveImageType(const FileTypeTable& table, const std::string& path, int tableIndex) {
@@ -177,10 +204,14 @@ ReadResult ReadImageFile(ProgressWindow progress, const FileTypeTable& table, co
     imgx::ImageInfo info;
     RequestInfo(t, path, &info);
     r = Decode(progress, preferences, t, path, &result.image, &result.transparentIndex, &result.extra);
+    if (r == imgx::kOk && CarriesPhotoMetadata(t)) {
+      r = ReadPhotograph(progress, preferences, path, &result);
+    }
   }
   if (r != imgx::kOk) {
     result.image.reset();
     result.extra.reset();
+    result.metadata = PhotoMetadata{};
     result.transparentIndex = -1;
     if (tableIndex == 0 && r != imgx::kCancelled && r != imgx::kNoMemory && r != 304 && r != 503 && r != 512 &&
         r != 532) {

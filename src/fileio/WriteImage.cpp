@@ -176,8 +176,13 @@ int OutputTransparentIndex(const OutputOptions& options, const Dib* dib, int tra
   }
 }
 
+bool HoldsPhotoMetadata(int format) {
+  return format == kOutJIF || format == kOutJPG || format == kOutPNG || format == kOutTIF;
+}
+
 imgx::Code WriteImageFile(ProgressWindow progress, const OutputOptions& options, const std::string& path,
-                          const Dib* dib, const imgx::ImageExtra* extra, int grey, int transparentValue) {
+                          const Dib* dib, const imgx::ImageExtra* extra, int grey, int transparentValue,
+                          const PhotoMetadata* metadata) {
   if (!IsOutputListed(options.format, options.subType)) {
     return imgx::kOk;
   }
@@ -187,7 +192,18 @@ imgx::Code WriteImageFile(ProgressWindow progress, const OutputOptions& options,
   // Encoders write a hidden sibling that replaces the target only once complete, so a
   // failed or cancelled write leaves the previous file as it was.
   const std::string temp = PartialOutputPath(path);
-  const Code r = Encode(progress, options, temp, dib, extra, grey, transparentValue);
+  Code r = Encode(progress, options, temp, dib, extra, grey, transparentValue);
+  if (r == imgx::kOk && metadata != nullptr && !metadata->empty() && HoldsPhotoMetadata(options.format)) {
+    MetadataWrite how;
+    how.keepRecords = options.keepMetadata != 0;
+    how.width = dib->width();
+    how.height = dib->height();
+    how.dpi = options.format == kOutPNG ? 0 : options.dpi;  // PNG outputs have no DPI setting
+    how.grey = grey != 0;
+    if (EmbedPhotoMetadata(temp, *metadata, how) == EmbedOutcome::Damaged) {
+      r = Encode(progress, options, temp, dib, extra, grey, transparentValue);  // the pixels without it
+    }
+  }
   if (r != imgx::kOk) {
     std::remove(temp.c_str());
     return r;
