@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds kilnmark-batch (release build) and runs the sample
+# Installs what is missing, builds kilnmark-batch and kilnmark (release build), runs the sample
 # scripts of examples/ over the sample images. Results go to out/examples/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/kilnmark-ccache}"
 cmake --preset release >/dev/null
-cmake --build --preset release -j 2 --target kilnmark-batch
+cmake --build --preset release -j 2 --target kilnmark-batch kilnmark
 
 batch=build/release/bin/kilnmark-batch
 status=0

@@ -172,6 +172,10 @@ bool BatchRun::PaletteScanPass(RgbQuad* palette, int* count, int includeWindows,
     scanning_ = false;
     return false;
   }
+  // Turning a picture does not change its colours; read as stored, the palette does not
+  // depend on the orientation setting.
+  InputPreferences scanInput = input_;
+  scanInput.autoOrient = 0;
   const int total = static_cast<int>(lines_.size());
   for (int i = 0; i < total; ++i) {
     if (AbortCheck()) {
@@ -184,7 +188,7 @@ bool BatchRun::PaletteScanPass(RgbQuad* palette, int* count, int includeWindows,
     observer_.statusLine2(LoadString(kTextGeneratingOptimum));
     Log(LoadString(kTextScanning) + input);
     TitleProgress(i + 1, total);
-    const ReadResult read = ReadImageFile(observer_.progress(), types_, input_, input, settings_.inputTypeIndex);
+    const ReadResult read = ReadImageFile(observer_.progress(), types_, scanInput, input, settings_.inputTypeIndex);
     if (read.code != 0 || !read.image) {
       ReportReadFailure(read.code != 0 ? read.code : imgx::kCorrupt);
       continue;
@@ -202,13 +206,14 @@ bool BatchRun::PaletteScanPass(RgbQuad* palette, int* count, int includeWindows,
   return true;
 }
 
-int BatchRun::WriteAtomically(const std::string& outputPath, const Dib* image, const imgx::ImageExtra* extra,
+int BatchRun::WriteAtomically(const std::string& outputPath, const Dib* image, const ReadResult& read,
                               int transparentValue) {
   const std::string temp = TemporaryOutputName(outputPath);
   const std::vector<std::string> files = TemporaryFiles(temp);
   const int grey = IsDIBGreyScaled(image) ? 1 : 0;
   observer_.temporaryOutput(files, true);
-  const int code = WriteImageFile(observer_.progress(), output_, temp, image, extra, grey, transparentValue);
+  const int code =
+      WriteImageFile(observer_.progress(), output_, temp, image, read.extra.get(), grey, transparentValue, &read.metadata);
   const int result = FinishTemporary(temp, outputPath, code);
   observer_.temporaryOutput(files, false);
   return result;
@@ -230,7 +235,7 @@ void BatchRun::WriteOutput(const std::string& outputPath, const ReadResult& read
   }
   // The reader's transparent index goes to the writer as it is (-1: none).
   const int transparentValue = read.transparentIndex < 0 ? -1 : read.transparentIndex;
-  const int writeCode = WriteAtomically(outputPath, image, read.extra.get(), transparentValue);
+  const int writeCode = WriteAtomically(outputPath, image, read, transparentValue);
   if (writeCode == 0) {
     ++outcome_.converted;
   } else if (writeCode == imgx::kCancelled) {
@@ -342,6 +347,12 @@ int BatchRun::RunBatch() {
     ceiling = 0;
   }
   const ScopedMemoryBudget budget(ceiling);
+  if (settings_.noAutoOrient) {
+    input_.autoOrient = 0;
+  }
+  if (settings_.stripMetadata) {
+    output_.keepMetadata = 0;
+  }
   observer_.mainStatus(LoadString(kTextRunning));
 
   if (!ReadListFile(settings_.listFile, &lines_)) {

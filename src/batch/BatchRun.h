@@ -67,6 +67,9 @@ struct BatchSettings {
   // The ceiling on the run's image buffers (imaging/MemoryCeiling.h); 0: the setting
   // "General"/"MemoryLimit", and without one the default share.
   std::uint64_t memoryLimit = 0;
+  // For this run only, whatever the stored "AutoOrient" and "KeepMetadata" say.
+  bool noAutoOrient = false;      // photographs stay as stored
+  bool stripMetadata = false;     // outputs carry a photograph's ICC profile only
 };
 
 // How a run ended.
@@ -154,8 +157,7 @@ private:
   bool ConvertOne(const std::string& line, int number, const RgbQuad* palette, int paletteCount);
   // Depth check and write; counts the file.
   void WriteOutput(const std::string& outputPath, const ReadResult& read, const Dib* image);
-  int WriteAtomically(const std::string& outputPath, const Dib* image, const imgx::ImageExtra* extra,
-                      int transparentValue);
+  int WriteAtomically(const std::string& outputPath, const Dib* image, const ReadResult& read, int transparentValue);
 
   static_assert(std::atomic<bool>::is_always_lock_free, "the abort flag is set from signal handlers");
 

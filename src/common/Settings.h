@@ -49,7 +49,7 @@ inline constexpr int kOutTransTypeDefault = 0;
 inline constexpr int kOutTransIndexDefault = -1;
 inline constexpr int kOutTransColorDefault = 0;
 
-// Section "Format": input preferences for metafiles and Photo CD images.
+// Section "Format": input preferences for metafiles, Photo CD images and photographs.
 inline constexpr char kFormat[] = "Format";
 inline constexpr char kWMFPrompt[] = "WMF_Prompt";
 inline constexpr char kWMFWidth[] = "WMF_Width";
@@ -59,6 +59,13 @@ inline constexpr int kWMFPromptDefault = 1;
 inline constexpr int kWMFWidthDefault = 100;
 inline constexpr int kWMFHeightDefault = 100;
 inline constexpr int kPCDLoadSizeDefault = 2;
+// Photographs: turned upright by their EXIF orientation when read (JPEG, PNG, TIFF),
+// and their EXIF, XMP and IPTC carried to JPEG, PNG and TIFF outputs (the ICC profile
+// is carried either way).
+inline constexpr char kAutoOrient[] = "AutoOrient";
+inline constexpr char kKeepMetadata[] = "KeepMetadata";
+inline constexpr int kAutoOrientDefault = 1;
+inline constexpr int kKeepMetadataDefault = 1;
 
 // Section "ImportFilters".
 inline constexpr char kImportFilters[] = "ImportFilters";

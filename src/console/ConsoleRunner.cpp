@@ -26,6 +26,8 @@ namespace {
 constexpr int kTextUsage = 2600;      // the console runner's --help text
 constexpr int kTextBadMemoryLimit = 2601;
 constexpr int kTextAbortQuestion = 2029;
+constexpr char kNoAutoOrient[] = "--no-auto-orient";
+constexpr char kStripMetadata[] = "--strip-metadata";
 
 // Ctrl+C: the first press cancels the step in hand and asks the run to stop at its
 // next check point, the second ends the process at once (removing the files of the
@@ -221,7 +223,20 @@ bool TakeMemoryLimit(std::vector<std::string>* arguments, std::uint64_t* limit) 
 }  // namespace
 
 int RunConsole(const std::vector<std::string>& given, Profile& profile) {
-  std::vector<std::string> arguments = given;
+  // The photograph switches and the memory ceiling of this program come out before
+  // the shared grammar sees the line.
+  std::vector<std::string> arguments;
+  bool noAutoOrient = false;
+  bool stripMetadata = false;
+  for (const std::string& a : given) {
+    if (a == kNoAutoOrient) {
+      noAutoOrient = true;
+    } else if (a == kStripMetadata) {
+      stripMetadata = true;
+    } else {
+      arguments.push_back(a);
+    }
+  }
   std::uint64_t memoryLimit = 0;
   if (!TakeMemoryLimit(&arguments, &memoryLimit)) {
     std::cerr << LoadString(kTextBadMemoryLimit) << '\n';
@@ -271,6 +286,8 @@ int RunConsole(const std::vector<std::string>& given, Profile& profile) {
     return kExitRefused;
   }
   settings.memoryLimit = memoryLimit;
+  settings.noAutoOrient = noAutoOrient;
+  settings.stripMetadata = stripMetadata;
 
   InterruptGuard interrupts;
   ConsoleObserver observer;

@@ -7,6 +7,9 @@
 //   2 a refused command line, an unreadable script or list, or a script without
 //     "Set Output Options"
 //   130 the user stopped the run (Ctrl+C)
+// Besides the shared grammar it takes "--no-auto-orient" (photographs stay as stored)
+// and "--strip-metadata" (outputs keep a photograph's ICC profile only), anywhere on the
+// line, for this run only.
 
 #include <string>
 #include <vector>

@@ -12,6 +12,7 @@ InputPreferences LoadInputPreferences(const Profile& profile) {
   p.metafileWidth = profile.getInt(s::kFormat, s::kWMFWidth, s::kWMFWidthDefault);
   p.metafileHeight = profile.getInt(s::kFormat, s::kWMFHeight, s::kWMFHeightDefault);
   p.metafilePrompt = profile.getInt(s::kFormat, s::kWMFPrompt, s::kWMFPromptDefault);
+  p.autoOrient = profile.getInt(s::kFormat, s::kAutoOrient, s::kAutoOrientDefault);
   return p;
 }
 
@@ -32,6 +33,7 @@ OutputOptions LoadOutputOptions(const Profile& profile) {
   o.transparentIndex = profile.getInt(s::kScriptRun, s::kOutTransIndex, s::kOutTransIndexDefault);
   o.transparentColor =
       static_cast<std::uint32_t>(profile.getInt(s::kScriptRun, s::kOutTransColor, s::kOutTransColorDefault));
+  o.keepMetadata = profile.getInt(s::kFormat, s::kKeepMetadata, s::kKeepMetadataDefault);
   return o;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // The read and write values as the settings store keeps them: the input preferences in
-// section "Format" and the output options in section "ScriptRun" (common/Settings.h
-// names every key). Readers and writers take the values; only these functions touch
+// section "Format" and the output options in section "ScriptRun", but for the two
+// photograph settings "AutoOrient" and "KeepMetadata", which are in "Format" too and
+// not written here (common/Settings.h names every key). Readers and writers take the values; only these functions touch
 // the store, and a missing value loads as its default.
 
 #include "common/Profile.h"

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "fileio/meta/Meta.h"
+
 namespace km {
 
 namespace {
@@ -62,6 +64,22 @@ Code RequestInfo(ImageTypeCode type, const std::string& path, imgx::ImageInfo* i
   }
 }
 
+// The prompt flag the metafile calls take: 1 when the stored "WMF_Prompt" is 0.
+int MetafilePromptFlag(const InputPreferences& preferences) { return preferences.metafilePrompt == 0 ? 1 : 0; }
+
+// CGM and Lotus drawings: decoded into a metafile, rendered at its own size, deleted.
+template <typename DecodeMeta>
+Code RenderMetafile(ProgressWindow progress, const InputPreferences& preferences, DibHandle* out,
+                    const std::string& path, DecodeMeta decode) {
+  imgx::MetafileHandle metafile;
+  int w = 0, h = 0;
+  const Code r = decode(progress, path, &metafile, &w, &h);
+  if (r != imgx::kOk) {
+    return r;
+  }
+  return imgx::MetaToDIB(progress, metafile.get(), out, 8, 0, 0, w, h, w, h, MetafilePromptFlag(preferences));
+}
+
 Code Decode(ProgressWindow progress, const InputPreferences& preferences, ImageTypeCode type, const std::string& path,
             DibHandle* out, std::int16_t* transparentIndex, imgx::ExtraHandle* extra) {
   using namespace imgx;
@@ -83,12 +101,11 @@ Code Decode(ProgressWindow progress, const InputPreferences& preferences, ImageT
       return DecodePCD(progress, path, out, stored == 5 ? 0 : stored + 1);
     }
     case 17: {
-      // A Lotus drawing shares the extension; it is rendered through the metafile
-      // path, which has no reader yet.
+      // A Lotus drawing shares the extension; it is rendered through the metafile path.
       const Code r = DecodePIC(progress, path, out);
       std::uint16_t content = 0;
       if (r == kNotPcPaint && ImageType(path, &content) == imgx::kOk && content == kTypeLotusPic) {
-        return kNoReader;
+        return RenderMetafile(progress, preferences, out, path, DecodeLPIC);
       }
       return r;
     }
@@ -112,10 +129,39 @@ Code Decode(ProgressWindow progress, const InputPreferences& preferences, ImageT
     case 107: case 108: case 109: return DecodePXM(progress, path, out);
     case 110: return DecodePNG(progress, path, out, extra, transparentIndex);
     case 113: return DecodePICT(progress, path, out);
-    default:
-      // Metafiles (WMF, CGM, Lotus PIC) need a renderer this library does not have.
-      return kNoReader;
+    case 22:
+      return DecodeWMF(progress, path, out, preferences.metafileWidth, preferences.metafileHeight,
+                       MetafilePromptFlag(preferences));
+    case 111: return RenderMetafile(progress, preferences, out, path, DecodeCGM);
+    default: return kNoReader;
   }
+}
+
+// JPEG (10, 11), TIFF (21) and PNG (110) carry a photograph's metadata.
+bool CarriesPhotoMetadata(ImageTypeCode type) { return type == 10 || type == 11 || type == 21 || type == 110; }
+
+// The metadata of a decoded photograph, and the picture turned upright when asked.
+// Only cancelling fails the read; a picture that cannot be turned stays as stored.
+Code ReadPhotograph(ProgressWindow progress, const InputPreferences& preferences, const std::string& path,
+                    ReadResult* result) {
+  PhotoMetadata& m = result->metadata;
+  m = ReadPhotoMetadata(path);
+  if (result->extra && result->extra->orientationFlipsUndone) {
+    m.orientation = OrientationAfterFlips(m.orientation);
+  }
+  if (preferences.autoOrient == 0 || m.orientation == 1) {
+    return imgx::kOk;
+  }
+  DibHandle upright;
+  const OpResult r = OrientDIB(progress, result->image.get(), m.orientation, &upright);
+  if (r == kCancelled) {
+    return imgx::kCancelled;
+  }
+  if (r == kOk && upright) {
+    result->image = std::move(upright);
+    m.orientation = 1;
+  }
+  return imgx::kOk;
 }
 
 }  // namespace
@@ -158,10 +204,14 @@ ReadResult ReadImageFile(ProgressWindow progress, const FileTypeTable& table, co
     imgx::ImageInfo info;
     RequestInfo(t, path, &info);
     r = Decode(progress, preferences, t, path, &result.image, &result.transparentIndex, &result.extra);
+    if (r == imgx::kOk && CarriesPhotoMetadata(t)) {
+      r = ReadPhotograph(progress, preferences, path, &result);
+    }
   }
   if (r != imgx::kOk) {
     result.image.reset();
     result.extra.reset();
+    result.metadata = PhotoMetadata{};
     result.transparentIndex = -1;
     if (tableIndex == 0 && r != imgx::kCancelled && r != imgx::kNoMemory && r != 304 && r != 503 && r != 512 &&
         r != 532) {

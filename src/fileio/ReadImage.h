@@ -9,6 +9,7 @@
 
 #include "common/Settings.h"
 #include "fileio/FileTypeTable.h"
+#include "fileio/PhotoMetadata.h"
 #include "fileio/imgx/Imgx.h"
 #include "imaging/Dib.h"
 #include "imaging/Progress.h"
@@ -31,6 +32,8 @@ struct InputPreferences {
   // As stored: 0 once the preferences were confirmed, when metafile readers ask for a
   // size; the batch run sets it to 1 for its files.
   int metafilePrompt = settings::kWMFPromptDefault;
+  // 1: a JPEG, PNG or TIFF whose EXIF orientation is not 1 is turned upright.
+  int autoOrient = settings::kAutoOrientDefault;
 };
 
 // What reading a file gives. It grows with what later features carry from the reader
@@ -41,11 +44,16 @@ struct ReadResult {
   ImageTypeCode type = kTypeNotRecognised;  // the resolved type (as far as it was resolved)
   std::int16_t transparentIndex = -1;       // the decoder's transparent index, -1 when none
   imgx::ExtraHandle extra;  // what the PNG, TGA and TIFF decoders keep for their encoders
+  // A JPEG's, PNG's or TIFF's ICC profile, EXIF, XMP and IPTC; empty for other types.
+  // Its orientation is that of `image`: 1 once the picture has been turned upright.
+  PhotoMetadata metadata;
 };
 
 // Reads `path`. tableIndex is the dialog's filter index minus one (0 = "All Files", -1 =
 // none). The code is 0, 201 when the file cannot be opened, 103 when its type is not
-// recognised, 1000 for a type without a reader, or the decoder's code.
+// recognised, 1000 for a type without a reader, or the decoder's code. A photograph
+// is turned upright after decoding when preferences.autoOrient says so; when that
+// cannot be done (no memory) it stays as stored and its metadata says how it lies.
 ReadResult ReadImageFile(ProgressWindow progress, const FileTypeTable& table, const InputPreferences& preferences,
                          const std::string& path, int tableIndex);
 

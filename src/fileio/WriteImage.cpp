@@ -5,6 +5,7 @@
 
 #include "StringTable.h"
 #include "fileio/UnnamedFile.h"
+#include "fileio/meta/Meta.h"
 
 namespace km {
 
@@ -74,10 +75,9 @@ Code Encode(ProgressWindow progress, const OutputOptions& options, const std::st
       return EncodeTIF(progress, path, dib, extra, kCompression[subType], grey, dpi);
     }
     case kOutWMF: {
-      // The palette goes with the picture; there is no metafile writer in this library.
       std::unique_ptr<LogPalette> palette;
       const OpResult r = PaletteFromDIB(dib, &palette);
-      return r != km::kOk ? static_cast<Code>(r) : kNoReader;
+      return r != km::kOk ? static_cast<Code>(r) : EncodeWMF(progress, path, dib, palette.get());
     }
     case kOutWPG: {
       static constexpr int kVersions[] = {50, 51, 60};
@@ -177,14 +177,35 @@ int OutputTransparentIndex(const OutputOptions& options, const Dib* dib, int tra
   }
 }
 
+bool HoldsPhotoMetadata(int format) {
+  return format == kOutJIF || format == kOutJPG || format == kOutPNG || format == kOutTIF;
+}
+
 imgx::Code WriteImageFile(ProgressWindow progress, const OutputOptions& options, const std::string& path,
-                          const Dib* dib, const imgx::ImageExtra* extra, int grey, int transparentValue) {
+                          const Dib* dib, const imgx::ImageExtra* extra, int grey, int transparentValue,
+                          const PhotoMetadata* metadata) {
   if (!IsOutputListed(options.format, options.subType)) {
     return imgx::kOk;
   }
   if (ValidateDib(dib) != kOk) {
     return static_cast<Code>(kInvalidArgument);
   }
+  // The encoder's file, with the photograph's records added where the format holds them.
+  const auto write = [&](const std::string& file) {
+    Code r = Encode(progress, options, file, dib, extra, grey, transparentValue);
+    if (r == imgx::kOk && metadata != nullptr && !metadata->empty() && HoldsPhotoMetadata(options.format)) {
+      MetadataWrite how;
+      how.keepRecords = options.keepMetadata != 0;
+      how.width = dib->width();
+      how.height = dib->height();
+      how.dpi = options.format == kOutPNG ? 0 : options.dpi;  // PNG outputs have no DPI setting
+      how.grey = grey != 0;
+      if (EmbedPhotoMetadata(file, *metadata, how) == EmbedOutcome::Damaged) {
+        r = Encode(progress, options, file, dib, extra, grey, transparentValue);  // the pixels without it
+      }
+    }
+    return r;
+  };
   // Encoders write an unnamed file that replaces the target only once complete, so a
   // failed, cancelled or killed write leaves the previous file as it was and nothing
   // beside it. The CUT encoder names its palette file and the MacPaint encoder stores
@@ -193,7 +214,7 @@ imgx::Code WriteImageFile(ProgressWindow progress, const OutputOptions& options,
   if (options.format != kOutCUT && options.format != kOutMAC) {
     UnnamedFile unnamed;
     if (unnamed.Open(path.substr(0, NameStart(path)))) {
-      const Code r = Encode(progress, options, unnamed.path(), dib, extra, grey, transparentValue);
+      const Code r = write(unnamed.path());
       if (r != imgx::kOk) {
         return r;
       }
@@ -203,7 +224,7 @@ imgx::Code WriteImageFile(ProgressWindow progress, const OutputOptions& options,
     }
   }
   const std::string temp = PartialOutputPath(path);
-  const Code r = Encode(progress, options, temp, dib, extra, grey, transparentValue);
+  const Code r = write(temp);
   if (r != imgx::kOk) {
     std::remove(temp.c_str());
     return r;

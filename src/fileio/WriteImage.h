@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/Settings.h"
+#include "fileio/PhotoMetadata.h"
 #include "fileio/imgx/Imgx.h"
 #include "imaging/Dib.h"
 #include "imaging/Progress.h"
@@ -37,6 +38,9 @@ struct OutputOptions {
   int transparencyType = settings::kOutTransTypeDefault;
   int transparentIndex = settings::kOutTransIndexDefault;
   std::uint32_t transparentColor = static_cast<std::uint32_t>(settings::kOutTransColorDefault);  // 0x00BBGGRR
+  // JPEG, PNG and TIFF outputs of a photograph: 1 carries its EXIF, XMP and IPTC, 0
+  // only its ICC profile (stored in section "Format").
+  int keepMetadata = settings::kKeepMetadataDefault;
 };
 
 // The output extension of a format, with its dot (".bmp"); empty outside 1..27.
@@ -57,8 +61,15 @@ std::string ReplaceExtension(const std::string& path, int format);
 // the result of IsDIBGreyScaled, transparentValue what the reader reported. Answers
 // the encoder's code; a format or sub-type outside the lists writes nothing and
 // answers 0, so a caller that must not count such a write checks IsOutputListed first.
+// A JPEG, PNG or TIFF output also receives `metadata` (what the reader found; may be
+// null) as options.keepMetadata says; metadata that cannot be written is left out and
+// never fails the write.
 imgx::Code WriteImageFile(ProgressWindow progress, const OutputOptions& options, const std::string& path,
-                          const Dib* dib, const imgx::ImageExtra* extra, int grey, int transparentValue);
+                          const Dib* dib, const imgx::ImageExtra* extra, int grey, int transparentValue,
+                          const PhotoMetadata* metadata = nullptr);
+
+// True for the output formats that can hold a photograph's metadata: JIF, JPG, PNG, TIF.
+bool HoldsPhotoMetadata(int format);
 
 // The file WriteImageFile writes while encoding to `path` where it cannot write an
 // unnamed file (fileio/UnnamedFile.h): the hidden sibling "<folder>/.<name>.part",

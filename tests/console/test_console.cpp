@@ -6,6 +6,9 @@
 #include <memory>
 
 #include "console/ConsoleRunner.h"
+#include "fileio/PhotoTestKit.h"
+#include "fileio/ReadImage.h"
+#include "fileio/WriteImage.h"
 #include "fileio/imgx/Imgx.h"
 #include "script/ScriptFile.h"
 #include "support/DibTestUtil.h"
@@ -135,8 +138,40 @@ TEST_F(ConsoleRun, RefusalsAnswerTwo) {
 }
 
 TEST_F(ConsoleRun, HelpAndVersionAnswerZero) {
+  testing::internal::CaptureStdout();
   EXPECT_EQ(Run({"--help"}), kExitConverted);
+  const std::string help = testing::internal::GetCapturedStdout();
+  EXPECT_NE(help.find("--no-auto-orient"), std::string::npos) << help;
+  EXPECT_NE(help.find("--strip-metadata"), std::string::npos) << help;
   EXPECT_EQ(Run({"--version"}), kExitConverted);
+}
+
+// A photograph taken with the camera turned a quarter clockwise, 8 x 4 as stored, with
+// its make in the EXIF; the script flips it and writes JPEG.
+TEST_F(ConsoleRun, PhotographSwitchesHoldForTheRun) {
+  DibHandle stored = test::MakeRgb(8, 4, 90, 120, 200);
+  const std::string photo = root_ + "/in/photo.jpg";
+  ASSERT_EQ(imgx::EncodeJPG(nullptr, photo, stored.get(), 90, 72, 0), 0);
+  test::EditMetadata(photo, [](Exiv2::Image& image) {
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Make"] = std::string("Kilnmark Optics");
+    exif["Exif.Image.Orientation"] = static_cast<std::uint16_t>(6);
+    image.setExifData(exif);
+  });
+  const std::string script = WriteScript(true, kOutJPG - 1);
+  const std::string out = root_ + "/out/photo.jpg";
+  InputPreferences asStored;
+  asStored.autoOrient = 0;
+  auto read = [&] { return ReadImageFile(nullptr, FileTypeTable(), asStored, out, -1); };
+
+  ASSERT_EQ(Run({script, photo}), kExitConverted);
+  EXPECT_EQ(read().image->width(), 4);  // turned upright
+  EXPECT_EQ(test::ReadMetadataOf(out).Exif("Exif.Image.Make"), "Kilnmark Optics");
+
+  // Anywhere on the line.
+  ASSERT_EQ(Run({"--no-auto-orient", script, photo, "--strip-metadata"}), kExitConverted);
+  EXPECT_EQ(read().image->width(), 8);  // as stored
+  EXPECT_TRUE(test::ReadMetadataOf(out).exif.empty());
 }
 
 }  // namespace

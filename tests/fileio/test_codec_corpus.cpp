@@ -1,12 +1,14 @@
 // The bad-file folders of the PCX, TGA, PNM, RAS, PSD, CLP, CUT, IMG, MAC, MSP and IFF
-// decoders, read through each decoder directly: every file gives a code of its own
-// format's decoder (never the placeholder's 1000) and no image.
+// decoders and of the metafile readers (WMF, CGM, Lotus PIC), read through each decoder
+// directly: every file gives a code of its own format's decoder (never the
+// placeholder's 1000) and no image.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "fileio/imgx/Imgx.h"
+#include "fileio/meta/Meta.h"
 
 namespace km {
 namespace {
@@ -19,6 +21,19 @@ imgx::Code DecodeTgaPlain(ProgressWindow p, const std::string& path, DibHandle* 
   const imgx::Code c = imgx::DecodeTGA(p, path, out, &extra);
   EXPECT_EQ(extra, nullptr) << path;
   return c;
+}
+
+imgx::Code DecodeWmfPlain(ProgressWindow p, const std::string& path, DibHandle* out) {
+  return imgx::DecodeWMF(p, path, out, 100, 100, 0);
+}
+
+template <imgx::Code (*DecodeMeta)(ProgressWindow, const std::string&, imgx::MetafileHandle*, int*, int*)>
+imgx::Code DecodeAndRender(ProgressWindow p, const std::string& path, DibHandle* out) {
+  imgx::MetafileHandle mf;
+  int w = 0, h = 0;
+  const imgx::Code c = DecodeMeta(p, path, &mf, &w, &h);
+  EXPECT_EQ(c == imgx::kOk, mf != nullptr) << path;
+  return c != imgx::kOk ? c : imgx::MetaToDIB(p, mf.get(), out, 8, 0, 0, w, h, w, h, 0);
 }
 
 struct Folder {
@@ -54,7 +69,9 @@ INSTANTIATE_TEST_SUITE_P(Formats, CodecCorpus,
                                          Folder{"psd", "", imgx::DecodePSD}, Folder{"clp", "", imgx::DecodeCLP},
                                          Folder{"cut", ".cut", imgx::DecodeCUT}, Folder{"img", "", imgx::DecodeIMG},
                                          Folder{"mac", "", imgx::DecodeMAC}, Folder{"msp", "", imgx::DecodeMSP},
-                                         Folder{"iff", "", imgx::DecodeIFF}),
+                                         Folder{"iff", "", imgx::DecodeIFF}, Folder{"wmf", "", DecodeWmfPlain},
+                                         Folder{"cgm", "", DecodeAndRender<imgx::DecodeCGM>},
+                                         Folder{"lpic", "", DecodeAndRender<imgx::DecodeLPIC>}),
                          [](const testing::TestParamInfo<Folder>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -19,6 +19,7 @@ TEST(IoSettings, AnEmptyStoreGivesTheDefaults) {
   EXPECT_EQ(in.metafileWidth, 100);
   EXPECT_EQ(in.metafileHeight, 100);
   EXPECT_EQ(in.metafilePrompt, 1);
+  EXPECT_EQ(in.autoOrient, 1);
   const OutputOptions out = LoadOutputOptions(empty);
   EXPECT_EQ(out.format, 0);
   EXPECT_EQ(out.subType, 0);
@@ -27,6 +28,23 @@ TEST(IoSettings, AnEmptyStoreGivesTheDefaults) {
   EXPECT_EQ(out.transparencyType, 0);
   EXPECT_EQ(out.transparentIndex, -1);
   EXPECT_EQ(out.transparentColor, 0u);
+  EXPECT_EQ(out.keepMetadata, 1);
+}
+
+// The photograph settings live in "Format"; saving the preferences or the output
+// options leaves them as they are.
+TEST(IoSettings, PhotographSettingsAreReadFromFormat) {
+  MemoryProfile store;
+  store.setInt(s::kFormat, "AutoOrient", 0);
+  store.setInt(s::kFormat, "KeepMetadata", 0);
+  EXPECT_EQ(LoadInputPreferences(store).autoOrient, 0);
+  EXPECT_EQ(LoadOutputOptions(store).keepMetadata, 0);
+  InputPreferences in;
+  OutputOptions out;
+  SaveInputPreferences(store, in);
+  SaveOutputOptions(store, out);
+  EXPECT_EQ(store.getInt(s::kFormat, s::kAutoOrient, -1), 0);
+  EXPECT_EQ(store.getInt(s::kFormat, s::kKeepMetadata, -1), 0);
 }
 
 TEST(IoSettings, EachValueHasItsKey) {

@@ -28,7 +28,7 @@ TEST(ClipboardBlock, ColoursComeBeforeTheZeroTerminatedTexts) {
   CScriptCommand palette(kApplyNewPalette);
   palette.Int1 = 2;
   palette.Text1 = "/tmp/web.pal";  // 12 characters
-  palette.Text2 = "ab";
+  palette.Text2.append(1, 'a').append(1, 'b');
   palette.Color1 = 0x00FF8000;       // red 0, green 128, blue 255
   palette.Color2 = 0x01020304;
   const std::vector<std::uint8_t> block = EncodeClipboardBlock(palette);

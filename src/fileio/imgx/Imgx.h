@@ -38,6 +38,8 @@ struct ImageExtra {
   double yDpi = 0;
   std::vector<std::uint8_t> iccProfile;
   std::vector<std::pair<std::string, std::string>> text;  // key, value
+  // TIFF: libtiff's RGBA reader has already undone the flips of the Orientation tag.
+  bool orientationFlipsUndone = false;
 };
 using ExtraHandle = std::unique_ptr<ImageExtra>;
 

@@ -144,7 +144,7 @@ Code ReadRgba(TIFF* tif, int w, int h, ProgressWindow progress, DibHandle* out) 
   return kOk;
 }
 
-Code DecodeFile(TIFF* tif, std::size_t fileSize, ProgressWindow progress, DibHandle* out) {
+Code DecodeFile(TIFF* tif, std::size_t fileSize, ProgressWindow progress, DibHandle* out, bool* throughRgba) {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::uint16_t bps = 1;
@@ -178,6 +178,7 @@ Code DecodeFile(TIFF* tif, std::size_t fileSize, ProgressWindow progress, DibHan
     if (TIFFRGBAImageOK(tif, message) != 1) {
       return kUnsupportedVariant;
     }
+    *throughRgba = true;
     return ReadRgba(tif, w, h, progress, out);
   }
   DibHandle dib;
@@ -272,12 +273,14 @@ Code DecodeBytes(const std::vector<std::uint8_t>& file, ProgressWindow progress,
     return mem.pos >= file.size() ? kTruncated : kCorrupt;
   }
   DibHandle dib;
-  const Code c = DecodeFile(tif.get(), file.size(), progress, &dib);
+  bool throughRgba = false;
+  const Code c = DecodeFile(tif.get(), file.size(), progress, &dib, &throughRgba);
   if (c != kOk) {
     return c;
   }
   auto keep = std::make_unique<ImageExtra>();
   ReadExtra(tif.get(), keep.get());
+  keep->orientationFlipsUndone = throughRgba;
   if (keep->xDpi > 0) {
     BitmapInfoHeader hdr = dib->header();
     hdr.biXPelsPerMeter = DpiToPerMetre(keep->xDpi);

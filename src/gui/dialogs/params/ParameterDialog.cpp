@@ -35,15 +35,15 @@ QString ControlName(int id) { return QStringLiteral("ctl%1").arg(id); }
 // OK checks what was typed.
 class ScaledSpinBox final : public QDoubleSpinBox {
 public:
-  ScaledSpinBox(const FieldSpec& spec, QWidget* parent) : QDoubleSpinBox(parent) {
-    const double scale = spec.scale;
-    lo_ = spec.shown.min / scale;
-    hi_ = spec.shown.max / scale;
+  ScaledSpinBox(const FieldSpec& fieldInfo, QWidget* parent) : QDoubleSpinBox(parent) {
+    const double scale = fieldInfo.scale;
+    lo_ = fieldInfo.shown.min / scale;
+    hi_ = fieldInfo.shown.max / scale;
     setLocale(QLocale::c());
     setDecimals(static_cast<int>(std::lround(std::log10(scale))));
     setRange(-99999.0, 99999.0);
     setSingleStep(1.0 / scale);
-    setButtonSymbols(spec.spin ? UpDownArrows : NoButtons);
+    setButtonSymbols(fieldInfo.spin ? UpDownArrows : NoButtons);
   }
   void stepBy(int steps) override {
     setValue(std::clamp(value() + steps * singleStep(), lo_, hi_));
@@ -92,19 +92,19 @@ void ParameterDialog::build(const TemplateLayout& layout) {
   for (const FieldLayout& fl : layout.fields) {
     FieldControl c;
     c.layout = &fl;
-    c.spec = FindField(info_.code, fl.field);
-    if (c.spec == nullptr || fl.controls.empty()) continue;
+    c.fieldInfo = FindField(info_.code, fl.field);
+    if (c.fieldInfo == nullptr || fl.controls.empty()) continue;
     const int id = fl.controls[0].id;
-    switch (c.spec->control) {
+    switch (c.fieldInfo->control) {
       case Control::kNumber:
         if (IsRealField(fl.field)) {
-          c.real = new ScaledSpinBox(*c.spec, this);
+          c.real = new ScaledSpinBox(*c.fieldInfo, this);
           c.real->setObjectName(ControlName(id));
         } else {
-          const Range shown = ShownRange(*c.spec, imageWidth_, imageHeight_);
+          const Range shown = ShownRange(*c.fieldInfo, imageWidth_, imageHeight_);
           auto* box = new RangeSpinBox(shown.min, shown.max, this);
           box->setRange(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
-          const bool arrows = c.spec->spin && !has(kRuleDirectionDial);
+          const bool arrows = c.fieldInfo->spin && !has(kRuleDirectionDial);
           box->setButtonSymbols(arrows ? QAbstractSpinBox::UpDownArrows : QAbstractSpinBox::NoButtons);
           box->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("-000000")) + (arrows ? 28 : 10));
           box->setObjectName(ControlName(id));
@@ -171,7 +171,7 @@ void ParameterDialog::build(const TemplateLayout& layout) {
     const int row = form->rowCount();
     if (c.number != nullptr || c.real != nullptr) {
       if (has(kRuleDirectionDial)) {
-        if (c.spec->field == Field::kInt1) addDirection(form);
+        if (c.fieldInfo->field == Field::kInt1) addDirection(form);
         continue;
       }
       addNumber(form, c);
@@ -181,7 +181,7 @@ void ParameterDialog::build(const TemplateLayout& layout) {
       form->addWidget(c.check, row, 0, 1, 2);
     } else if (c.colour != nullptr) {
       form->addWidget(c.colour, row, 0, 1, 2, Qt::AlignLeft);
-      connect(c.colour, &QPushButton::clicked, this, [this, field = c.spec->field] { chooseColour(*control(field)); });
+      connect(c.colour, &QPushButton::clicked, this, [this, field = c.fieldInfo->field] { chooseColour(*control(field)); });
     }
   }
   form->setRowStretch(form->rowCount(), 1);
@@ -204,7 +204,7 @@ void ParameterDialog::build(const TemplateLayout& layout) {
 
 void ParameterDialog::addNumber(QGridLayout* grid, FieldControl& c) {
   QWidget* box = c.number != nullptr ? static_cast<QWidget*>(c.number) : c.real;
-  const int text = c.spec->label != 0 ? c.spec->label : c.layout->controls[0].text;
+  const int text = c.fieldInfo->label != 0 ? c.fieldInfo->label : c.layout->controls[0].text;
   auto* label = new QLabel(DialogString(text), this);
   label->setBuddy(box);
   const int row = grid->rowCount();
@@ -251,7 +251,7 @@ void ParameterDialog::addDirection(QGridLayout* grid) {
 
   slider_ = new QSlider(Qt::Horizontal, this);
   slider_->setObjectName(ControlName(ctl::kSlider));
-  const Range shown = pixels->spec->shown;
+  const Range shown = pixels->fieldInfo->shown;
   slider_->setRange(shown.min, shown.max);
   slider_->setTickInterval(4);
   slider_->setTickPosition(QSlider::TicksBelow);
@@ -309,7 +309,7 @@ void ParameterDialog::connectRules() {
   if (has(kRuleDirectionDial) && dial_ != nullptr) {
     QSpinBox* angle = control(Field::kInt1)->number;
     QSpinBox* pixels = control(Field::kInt2)->number;
-    const Range turn = control(Field::kInt1)->spec->valid;
+    const Range turn = control(Field::kInt1)->fieldInfo->valid;
     connect(dial_, &DirectionDial::angleChosen, angle, &QSpinBox::setValue);
     connect(angle, &QSpinBox::valueChanged, dial_, [this, turn](int value) { dial_->setAngle(turn.clamp(value)); });
     // The slider and the pixel count mirror each other; a typed count moves the slider
@@ -362,7 +362,7 @@ void ParameterDialog::setValues(const CScriptCommand& opened) {
   filling_ = true;
   opened_ = opened;
   for (FieldControl& c : controls_) {
-    const Field f = c.spec->field;
+    const Field f = c.fieldInfo->field;
     if (c.real != nullptr) {
       c.real->setValue(opened.*RealMember(f));
       continue;
@@ -378,14 +378,14 @@ void ParameterDialog::setValues(const CScriptCommand& opened) {
     } else if (c.check != nullptr) {
       c.check->setChecked(value != 0);
     } else if (c.choice != nullptr) {
-      if (!c.spec->valid.contains(value) && has(kRuleFirstChoiceIfNone)) value = 0;
+      if (!c.fieldInfo->valid.contains(value) && has(kRuleFirstChoiceIfNone)) value = 0;
       c.choice->setExclusive(false);
       for (QAbstractButton* b : c.choice->buttons()) b->setChecked(c.choice->id(b) == value);
       c.choice->setExclusive(true);
     }
   }
   if (dial_ != nullptr) {
-    dial_->setAngle(control(Field::kInt1)->spec->valid.clamp(opened.Int1));
+    dial_->setAngle(control(Field::kInt1)->fieldInfo->valid.clamp(opened.Int1));
     mirroring_ = true;
     slider_->setValue(opened.Int2);
     mirroring_ = false;
@@ -397,7 +397,7 @@ void ParameterDialog::setValues(const CScriptCommand& opened) {
 CScriptCommand ParameterDialog::values() const {
   CScriptCommand v = opened_;
   for (const FieldControl& c : controls_) {
-    const Field f = c.spec->field;
+    const Field f = c.fieldInfo->field;
     if (c.real != nullptr) {
       v.*RealMember(f) = static_cast<float>(c.real->value());
     } else if (c.colour != nullptr) {
@@ -439,11 +439,11 @@ bool ParameterDialog::validateNumbers() {
     if (c.real != nullptr) {
       bool ok = false;
       const double value = QLocale::c().toDouble(c.real->cleanText().trimmed(), &ok);
-      const double scale = c.spec->scale;
+      const double scale = c.fieldInfo->scale;
       if (!ok) {
         messages().message(LoadString(ptext::kEnterNumber), MessageIcon::Exclamation);
-      } else if (c.spec->validated && !AcceptedOnOk(*c.spec, std::llround(value * scale), imageWidth_, imageHeight_)) {
-        const Range valid = ValidRange(*c.spec, imageWidth_, imageHeight_);
+      } else if (c.fieldInfo->validated && !AcceptedOnOk(*c.fieldInfo, std::llround(value * scale), imageWidth_, imageHeight_)) {
+        const Range valid = ValidRange(*c.fieldInfo, imageWidth_, imageHeight_);
         messages().message(FormatString(ptext::kNumberRange, QString::number(valid.min / scale).toStdString(),
                                         QString::number(valid.max / scale).toStdString()),
                            MessageIcon::Exclamation);
@@ -463,15 +463,15 @@ bool ParameterDialog::validateNumbers() {
       c.number->selectAll();
       return false;
     }
-    if (has(kRuleOptimizedTotal) && c.spec->field == Field::kInt1) {
+    if (has(kRuleOptimizedTotal) && c.fieldInfo->field == Field::kInt1) {
       const bool octree = button(ctl::kOctreeMethod)->isChecked();
       if (value < (octree ? kOctreeMinimum : 1) || value > kMaximumColours) {
         return rangeMessage(c, octree ? kOctreeMinimum : 1, kMaximumColours);
       }
       continue;
     }
-    if (!AcceptedOnOk(*c.spec, value, imageWidth_, imageHeight_)) {
-      const Range valid = ValidRange(*c.spec, imageWidth_, imageHeight_);
+    if (!AcceptedOnOk(*c.fieldInfo, value, imageWidth_, imageHeight_)) {
+      const Range valid = ValidRange(*c.fieldInfo, imageWidth_, imageHeight_);
       return rangeMessage(c, valid.min, valid.max);
     }
   }
@@ -487,7 +487,7 @@ bool ParameterDialog::rangeMessage(FieldControl& c, std::int64_t min, std::int64
 
 ParameterDialog::FieldControl* ParameterDialog::control(Field field) {
   for (FieldControl& c : controls_) {
-    if (c.spec->field == field) return &c;
+    if (c.fieldInfo->field == field) return &c;
   }
   return nullptr;
 }
