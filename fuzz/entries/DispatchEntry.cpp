@@ -70,24 +70,24 @@ DibHandle MakeImage(FuzzInput& in) {
   return dib;
 }
 
-std::int32_t DrawInt(FuzzInput& in, const FieldSpec& spec) {
+std::int32_t DrawInt(FuzzInput& in, const FieldDef& entry) {
   switch (in.pick(6)) {
     case 0: return kUnsetParam;
-    case 1: return spec.def;
-    case 2: return spec.valid.min;
-    case 3: return spec.valid.max;
+    case 1: return entry.def;
+    case 2: return entry.valid.min;
+    case 3: return entry.valid.max;
     case 4: return static_cast<std::int8_t>(in.u8());
     default: return static_cast<std::int32_t>(in.u32());
   }
 }
 
-float DrawReal(FuzzInput& in, const FieldSpec& spec) {
-  const float scale = static_cast<float>(spec.scale);
+float DrawReal(FuzzInput& in, const FieldDef& entry) {
+  const float scale = static_cast<float>(entry.scale);
   switch (in.pick(6)) {
     case 0: return kUnsetReal;
-    case 1: return spec.realDefault();
-    case 2: return static_cast<float>(spec.valid.min) / scale;
-    case 3: return static_cast<float>(spec.valid.max) / scale;
+    case 1: return entry.realDefault();
+    case 2: return static_cast<float>(entry.valid.min) / scale;
+    case 3: return static_cast<float>(entry.valid.max) / scale;
     case 4: return static_cast<float>(static_cast<std::int8_t>(in.u8())) / 8.0f;
     default: {
       const std::uint32_t bits = in.u32();
@@ -116,14 +116,14 @@ CScriptCommand DrawCommand(FuzzInput& in, int slot) {
   const auto rows = CommandCatalogue();
   const CommandInfo& info = rows[static_cast<std::size_t>(in.pick(static_cast<int>(rows.size())))];
   CScriptCommand c(info.code);
-  for (const FieldSpec& spec : info.fields) {
-    if (IsIntField(spec.field)) {
-      c.*IntMember(spec.field) = DrawInt(in, spec);
-    } else if (IsRealField(spec.field)) {
-      c.*RealMember(spec.field) = DrawReal(in, spec);
-    } else if (auto color = ColorMember(spec.field)) {
+  for (const FieldDef& entry : info.fields) {
+    if (IsIntField(entry.field)) {
+      c.*IntMember(entry.field) = DrawInt(in, entry);
+    } else if (IsRealField(entry.field)) {
+      c.*RealMember(entry.field) = DrawReal(in, entry);
+    } else if (auto color = ColorMember(entry.field)) {
       c.*color = in.u32();
-    } else if (auto text = TextMember(spec.field)) {
+    } else if (auto text = TextMember(entry.field)) {
       c.*text = DrawPath(in, slot);
     }
   }

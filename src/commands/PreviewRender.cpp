@@ -47,7 +47,7 @@ CScriptCommand ClampedForPreview(const CScriptCommand& values, int imageWidth, i
   if (info == nullptr) {
     return c;
   }
-  for (const FieldSpec& f : info->fields) {
+  for (const FieldDef& f : info->fields) {
     if (f.control != Control::kNumber) {
       continue;
     }

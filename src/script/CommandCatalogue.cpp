@@ -10,9 +10,9 @@ using Arg = DescArg::Kind;
 
 // ---- Field builders -----------------------------------------------------------------
 
-// A field spec under construction; the modifiers return a changed copy.
+// A field definition under construction; the modifiers return a changed copy.
 struct F {
-  FieldSpec s;
+  FieldDef s;
   constexpr F spin() const { F r = *this; r.s.spin = true; return r; }
   constexpr F clampOnOpen() const { F r = *this; r.s.onOpen = OnOpen::kClamp; return r; }
   constexpr F resetOnOpen() const { F r = *this; r.s.onOpen = OnOpen::kResetToMin; return r; }
@@ -25,7 +25,7 @@ struct F {
     r.s.onOpen = OnOpen::kRaise;
     return r;
   }
-  constexpr operator FieldSpec() const { return s; }  // NOLINT(google-explicit-constructor)
+  constexpr operator FieldDef() const { return s; }  // NOLINT(google-explicit-constructor)
 };
 
 // An edit box whose range OK validates.
@@ -77,26 +77,26 @@ constexpr DescArg Special(Arg kind) { return {.kind = kind}; }
 
 // ---- Dialog builders ----------------------------------------------------------------
 
-constexpr DialogSpec Form(int templateId, bool preview, int title = 0) {
+constexpr DialogDef Form(int templateId, bool preview, int title = 0) {
   return {.kind = DialogKind::kForm, .templateId = templateId, .preview = preview, .title = title};
 }
 
-constexpr DialogSpec WithRules(DialogSpec d, std::uint16_t rules) {
+constexpr DialogDef WithRules(DialogDef d, std::uint16_t rules) {
   d.rules = rules;
   return d;
 }
 
-constexpr DialogSpec WithColourTitle(DialogSpec d, int title) {
+constexpr DialogDef WithColourTitle(DialogDef d, int title) {
   d.colorTitle = title;
   return d;
 }
 
-constexpr DialogSpec Unchanged(DialogSpec d, SmallList<FieldValue, 3> values) {
+constexpr DialogDef Unchanged(DialogDef d, SmallList<FieldValue, 3> values) {
   d.unchanged = values;
   return d;
 }
 
-constexpr DialogSpec NonZero(DialogSpec d, SmallList<Field, 4> fields) {
+constexpr DialogDef NonZero(DialogDef d, SmallList<Field, 4> fields) {
   d.rules |= kRuleNonZero;
   d.nonZero = fields;
   d.nonZeroMessage = 5019;  // "You must specify at least one non-zero value"
@@ -354,10 +354,10 @@ const CommandInfo* FindCommand(int code) {
   return IsCommandCode(code) ? &kRows[static_cast<std::size_t>(code - kFirstCommandCode)] : nullptr;
 }
 
-const FieldSpec* FindField(int code, Field field) {
+const FieldDef* FindField(int code, Field field) {
   const CommandInfo* info = FindCommand(code);
   if (!info) return nullptr;
-  for (const FieldSpec& f : info->fields) {
+  for (const FieldDef& f : info->fields) {
     if (f.field == field) return &f;
   }
   return nullptr;
@@ -367,8 +367,8 @@ std::span<const CommandInfo> CommandCatalogue() { return kRows; }
 
 namespace {
 
-Range WithImageBound(const FieldSpec& spec, Range r, int imageWidth, int imageHeight) {
-  switch (spec.lower) {
+Range WithImageBound(const FieldDef& entry, Range r, int imageWidth, int imageHeight) {
+  switch (entry.lower) {
     case LowerBound::kFixed: break;
     case LowerBound::kImageWidth: r.min = imageWidth; break;
     case LowerBound::kImageHeight: r.min = imageHeight; break;
@@ -378,38 +378,38 @@ Range WithImageBound(const FieldSpec& spec, Range r, int imageWidth, int imageHe
 
 }  // namespace
 
-Range ValidRange(const FieldSpec& spec, int imageWidth, int imageHeight) {
-  return WithImageBound(spec, spec.valid, imageWidth, imageHeight);
+Range ValidRange(const FieldDef& entry, int imageWidth, int imageHeight) {
+  return WithImageBound(entry, entry.valid, imageWidth, imageHeight);
 }
 
-Range ShownRange(const FieldSpec& spec, int imageWidth, int imageHeight) {
-  return WithImageBound(spec, spec.shown, imageWidth, imageHeight);
+Range ShownRange(const FieldDef& entry, int imageWidth, int imageHeight) {
+  return WithImageBound(entry, entry.shown, imageWidth, imageHeight);
 }
 
-std::int32_t OpeningValue(const FieldSpec& spec, std::int32_t stored, int imageWidth, int imageHeight) {
-  const std::int32_t v = ParamOrDefault(stored, spec.def);
-  const Range shown = ShownRange(spec, imageWidth, imageHeight);
-  switch (spec.onOpen) {
+std::int32_t OpeningValue(const FieldDef& entry, std::int32_t stored, int imageWidth, int imageHeight) {
+  const std::int32_t v = ParamOrDefault(stored, entry.def);
+  const Range shown = ShownRange(entry, imageWidth, imageHeight);
+  switch (entry.onOpen) {
     case OnOpen::kKeep: return v;
     case OnOpen::kClamp: return shown.clamp(v);
     case OnOpen::kRaise: return std::max(v, shown.min);
     case OnOpen::kResetToMin: {
-      const Range valid = ValidRange(spec, imageWidth, imageHeight);
+      const Range valid = ValidRange(entry, imageWidth, imageHeight);
       return valid.contains(v) ? v : valid.min;
     }
   }
   return v;
 }
 
-float OpeningReal(const FieldSpec& spec, float stored) {
-  const float v = RealOrDefault(stored, spec.realDefault());
-  if (spec.onOpen != OnOpen::kClamp) return v;
-  const auto scale = static_cast<float>(spec.scale);
-  return std::clamp(v, static_cast<float>(spec.shown.min) / scale, static_cast<float>(spec.shown.max) / scale);
+float OpeningReal(const FieldDef& entry, float stored) {
+  const float v = RealOrDefault(stored, entry.realDefault());
+  if (entry.onOpen != OnOpen::kClamp) return v;
+  const auto scale = static_cast<float>(entry.scale);
+  return std::clamp(v, static_cast<float>(entry.shown.min) / scale, static_cast<float>(entry.shown.max) / scale);
 }
 
-bool AcceptedOnOk(const FieldSpec& spec, std::int64_t value, int imageWidth, int imageHeight) {
-  return !spec.validated || ValidRange(spec, imageWidth, imageHeight).contains(value);
+bool AcceptedOnOk(const FieldDef& entry, std::int64_t value, int imageWidth, int imageHeight) {
+  return !entry.validated || ValidRange(entry, imageWidth, imageHeight).contains(value);
 }
 
 }  // namespace km

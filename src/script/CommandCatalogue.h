@@ -12,8 +12,8 @@
 //
 // Reading the fields of a command for a dialog:
 //   const CommandInfo* info = FindCommand(code);
-//   for (const FieldSpec& f : info->fields) { f.field, f.valid, f.shown, f.def, ... }
-// FindField(code, Field::kInt2) answers one field's spec or null.
+//   for (const FieldDef& f : info->fields) { f.field, f.valid, f.shown, f.def, ... }
+// FindField(code, Field::kInt2) answers one field's entry or null.
 
 #include <algorithm>
 #include <array>
@@ -70,7 +70,7 @@ enum class OnOpen : std::uint8_t {
   kResetToMin,  // a value outside `valid` becomes valid.min
 };
 
-struct FieldSpec {
+struct FieldDef {
   Field field = Field::kInt1;
   Control control = Control::kNumber;
   std::int32_t def = 0;  // shown for the unset marker; for a real field, in 1/scale units
@@ -106,7 +106,7 @@ private:
   std::size_t count_ = 0;
 };
 
-using CommandFields = SmallList<FieldSpec, 7>;
+using CommandFields = SmallList<FieldDef, 7>;
 
 // ---- Parameter dialog ---------------------------------------------------------------
 
@@ -143,7 +143,7 @@ struct FieldValue {
   std::int32_t value = 0;
 };
 
-struct DialogSpec {
+struct DialogDef {
   DialogKind kind = DialogKind::kNone;
   int templateId = 0;  // dialog resource id (0 for the choosers)
   bool preview = false;
@@ -225,7 +225,7 @@ struct CommandInfo {
   CommandCode code{};
   TrueColor trueColor = TrueColor::kAny;
   CommandFields fields{};
-  DialogSpec dialog{};
+  DialogDef dialog{};
   Description description{kNoParametersText, {}};
   Operation operation = Operation::kNothing;
   OperationArgs args{};
@@ -238,28 +238,28 @@ struct CommandInfo {
 // The row of `code`, or null for a code outside 501..556.
 const CommandInfo* FindCommand(int code);
 
-// The spec of `field` in the row of `code`, or null when the command does not use it.
-const FieldSpec* FindField(int code, Field field);
+// The entry of `field` in the row of `code`, or null when the command does not use it.
+const FieldDef* FindField(int code, Field field);
 
 // All 56 rows in code order.
 std::span<const CommandInfo> CommandCatalogue();
 
-// ---- Reading a field spec in a dialog ---------------------------------------------------
+// ---- Reading a field definition in a dialog ---------------------------------------------------
 // imageWidth and imageHeight are those of the image the dialog is opened on; they matter
 // only for fields whose lower bound is the image size.
 
 // The range OK accepts (when the field is validated) and the spin / clamp range.
-Range ValidRange(const FieldSpec& spec, int imageWidth, int imageHeight);
-Range ShownRange(const FieldSpec& spec, int imageWidth, int imageHeight);
+Range ValidRange(const FieldDef& entry, int imageWidth, int imageHeight);
+Range ShownRange(const FieldDef& entry, int imageWidth, int imageHeight);
 
 // What an integer field shows when its dialog opens: the stored value, or the default
 // for the unset marker, then the field's opening rule.
-std::int32_t OpeningValue(const FieldSpec& spec, std::int32_t stored, int imageWidth, int imageHeight);
+std::int32_t OpeningValue(const FieldDef& entry, std::int32_t stored, int imageWidth, int imageHeight);
 
 // The same for a real field: the default for the marker, then the opening rule.
-float OpeningReal(const FieldSpec& spec, float stored);
+float OpeningReal(const FieldDef& entry, float stored);
 
 // Whether OK accepts `value` for the field (always, for a field OK does not validate).
-bool AcceptedOnOk(const FieldSpec& spec, std::int64_t value, int imageWidth, int imageHeight);
+bool AcceptedOnOk(const FieldDef& entry, std::int64_t value, int imageWidth, int imageHeight);
 
 }  // namespace km

@@ -8,7 +8,7 @@ CScriptCommand WithDialogDefaults(const CScriptCommand& command) {
   CScriptCommand c = command;
   const CommandInfo* info = FindCommand(c.Code);
   if (!info) return c;
-  for (const FieldSpec& f : info->fields) {
+  for (const FieldDef& f : info->fields) {
     if (auto member = IntMember(f.field)) {
       c.*member = ParamOrDefault(c.*member, f.def);
     } else if (auto real = RealMember(f.field)) {

@@ -1,7 +1,7 @@
 #pragma once
 
 // The defaults a parameter dialog shows for fields that hold the unset marker. Only the
-// fields a command's dialog covers have defaults (the field specs of its catalogue row);
+// fields a command's dialog covers have defaults (the field definitions of its catalogue row);
 // every other field keeps what it holds. The dispatcher never applies them: a command executed unedited runs with its stored
 // values, the marker included.
 

@@ -139,7 +139,7 @@ TEST(PreviewRender, EveryPreviewRunsAcrossItsRanges) {
     ++previews;
     for (int end = 0; end < 3; ++end) {
       CScriptCommand c(info.code);
-      for (const FieldSpec& f : info.fields) {
+      for (const FieldDef& f : info.fields) {
         const Range r = ShownRange(f, 60, 40);
         const std::int32_t v = end == 0 ? OpeningValue(f, kUnsetParam, 60, 40) : end == 1 ? r.min : r.max;
         if (auto m = IntMember(f.field)) c.*m = v;

@@ -90,7 +90,7 @@ TEST(CommandCatalogue, EveryRowHasTheFieldsRangesAndDefaultsOfItsCommand) {
     const std::vector<Want>& want = it == Expected().end() ? none : it->second;
     ASSERT_EQ(info->fields.size(), want.size());
     for (const Want& w : want) {
-      const FieldSpec* f = FindField(code, w.field);
+      const FieldDef* f = FindField(code, w.field);
       ASSERT_NE(f, nullptr) << "field " << static_cast<int>(w.field);
       EXPECT_EQ(f->def, w.def) << "field " << static_cast<int>(w.field);
       if (w.field == kText1) {

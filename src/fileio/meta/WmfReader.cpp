@@ -85,7 +85,7 @@ enum : std::uint16_t {
 
 enum MapMode { kText = 1, kLoMetric, kHiMetric, kLoEnglish, kHiEnglish, kTwips, kIsotropic, kAnisotropic };
 
-struct FontSpec {
+struct FontDef {
   int height = 0;
   int width = 0;
   int escapement = 0;
@@ -101,7 +101,7 @@ struct Object {
   Pen pen;            // width in logical units
   int penStyle = 0;
   Brush brush;
-  FontSpec font;
+  FontDef font;
   std::shared_ptr<const std::vector<Colour>> palette;
   Rect region;        // a region's bounds, logical units
 };
@@ -118,7 +118,7 @@ struct Dc {
   Pen pen;  // width in logical units
   bool penNull = false;
   Brush brush;
-  FontSpec font;
+  FontDef font;
   std::shared_ptr<const std::vector<Colour>> palette;
   Colour bkColour = 0xFFFFFF;
   Colour textColour = 0;
@@ -385,7 +385,7 @@ bool Player::textOut(ByteReader& p, bool ext, Code* code) {
   for (double d : dx) {
     t.advances.push_back(d * std::fabs(scaleX()));
   }
-  const FontSpec& f = dc_.font;
+  const FontDef& f = dc_.font;
   const double sy = std::fabs(scaleY());
   // A negative height is the em height; a positive one the cell height, about 1.15
   // em in common faces; zero asks for the default of 12 points at 96 per inch.
@@ -759,7 +759,7 @@ bool Player::record(std::uint16_t fn, ByteReader& p, Code* code) {
     case kCreateFontIndirect: {
       Object o;
       o.kind = Object::kFont;
-      FontSpec& f = o.font;
+      FontDef& f = o.font;
       f.height = p.s16le();
       f.width = p.s16le();
       f.escapement = p.s16le();

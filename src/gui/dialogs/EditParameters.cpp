@@ -29,7 +29,7 @@ QString LocalStartPath(const char* path) {
 // the unset marker, then the field's opening rule.
 CScriptCommand OpeningValues(const CommandInfo& info, const CScriptCommand& stored, int width, int height) {
   CScriptCommand opened = stored;
-  for (const FieldSpec& f : info.fields) {
+  for (const FieldDef& f : info.fields) {
     if (auto member = IntMember(f.field)) {
       opened.*member = OpeningValue(f, stored.*member, width, height);
     } else if (auto real = RealMember(f.field)) {
@@ -41,7 +41,7 @@ CScriptCommand OpeningValues(const CommandInfo& info, const CScriptCommand& stor
 
 // Copies back exactly the fields the dialog covers.
 void StoreFields(const CommandInfo& info, const CScriptCommand& values, CScriptCommand* command) {
-  for (const FieldSpec& f : info.fields) {
+  for (const FieldDef& f : info.fields) {
     if (auto member = IntMember(f.field)) {
       command->*member = values.*member;
     } else if (auto real = RealMember(f.field)) {
@@ -66,7 +66,7 @@ bool RunForm(QWidget* parent, const CommandInfo& info, const CScriptCommand& ope
 
 bool RunPaletteFile(QWidget* parent, const CommandInfo& info, const CScriptCommand& opened,
                     CScriptCommand* values) {
-  const DialogSpec& d = info.dialog;
+  const DialogDef& d = info.dialog;
   CPaletteFileDialog dialog(DialogString(d.title), DialogString(d.filter), QString::fromLatin1(d.defaultExtension),
                             parent);
   dialog.setStartPath(opened.Text1.empty() ? LocalStartPath(d.emptyPath) : QString::fromStdString(opened.Text1));

@@ -48,11 +48,11 @@ protected:
     const int w = image ? image->width() : 0;
     const int h = image ? image->height() : 0;
     if (const CommandInfo* info = FindCommand(command->Code)) {
-      for (const FieldSpec& spec : info->fields) {
-        if (IsIntField(spec.field)) {
-          command->*IntMember(spec.field) = OpeningValue(spec, command->*IntMember(spec.field), w, h);
-        } else if (IsRealField(spec.field)) {
-          command->*RealMember(spec.field) = OpeningReal(spec, command->*RealMember(spec.field));
+      for (const FieldDef& entry : info->fields) {
+        if (IsIntField(entry.field)) {
+          command->*IntMember(entry.field) = OpeningValue(entry, command->*IntMember(entry.field), w, h);
+        } else if (IsRealField(entry.field)) {
+          command->*RealMember(entry.field) = OpeningReal(entry, command->*RealMember(entry.field));
         }
       }
     }

@@ -35,7 +35,7 @@ QString ControlName(int id) { return QStringLiteral("ctl%1").arg(id); }
 // OK checks what was typed.
 class ScaledSpinBox final : public QDoubleSpinBox {
 public:
-  ScaledSpinBox(const FieldSpec& fieldInfo, QWidget* parent) : QDoubleSpinBox(parent) {
+  ScaledSpinBox(const FieldDef& fieldInfo, QWidget* parent) : QDoubleSpinBox(parent) {
     const double scale = fieldInfo.scale;
     lo_ = fieldInfo.shown.min / scale;
     hi_ = fieldInfo.shown.max / scale;

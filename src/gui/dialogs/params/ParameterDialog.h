@@ -56,7 +56,7 @@ protected:
 private:
   // The widgets of one field.
   struct FieldControl {
-    const FieldSpec* fieldInfo = nullptr;
+    const FieldDef* fieldInfo = nullptr;
     const FieldLayout* layout = nullptr;
     QSpinBox* number = nullptr;
     QDoubleSpinBox* real = nullptr;
