@@ -967,27 +967,7 @@ Code ParseCgm(const std::uint8_t* data, std::size_t size, Metafile* out, int* wi
 namespace km::imgx {
 
 Code DecodeCGM(ProgressWindow progress, const std::string& path, MetafileHandle* out, int* width, int* height) {
-  if (out == nullptr || width == nullptr || height == nullptr) {
-    return kInvalidParameter;
-  }
-  out->reset();
-  std::vector<std::uint8_t> file;
-  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
-    return c;
-  }
-  if (ProgressStep(progress, 0, 1)) {
-    return kCancelled;
-  }
-  try {
-    auto mf = std::make_unique<meta::Metafile>();
-    if (const Code c = meta::ParseCgm(file.data(), file.size(), mf.get(), width, height); c != kOk) {
-      return c;
-    }
-    *out = std::move(mf);
-    return kOk;
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
-  }
+  return DecodeMetafileWith(meta::ParseCgm, progress, path, out, width, height);
 }
 
 }  // namespace km::imgx

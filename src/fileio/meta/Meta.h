@@ -43,6 +43,13 @@ Code LoadWMF(const std::uint8_t* data, std::size_t size, MetafileHandle* out);
 Code DecodeCGM(ProgressWindow progress, const std::string& path, MetafileHandle* out, int* width, int* height);
 Code DecodeLPIC(ProgressWindow progress, const std::string& path, MetafileHandle* out, int* width, int* height);
 
+// Their shared body: reads the whole file and parses it with `parse` into a new
+// display list, leaving *out empty on any failure.
+using MetafileParser = Code (*)(const std::uint8_t* data, std::size_t size, meta::Metafile* out, int* width,
+                                int* height);
+Code DecodeMetafileWith(MetafileParser parse, ProgressWindow progress, const std::string& path,
+                        MetafileHandle* out, int* width, int* height);
+
 // Renders the rectangle (left, top, right, bottom) of the metafile's picture units onto
 // width x height pixels. bits 1, 4 or 8: a palette image of that depth when the
 // rendered picture has no more colours than fit, else 24 bits; other values: 24 bits.

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
+#include <vector>
 
 #include "fileio/imgx/CodecKit.h"
+#include "fileio/imgx/FileBytes.h"
 #include "fileio/meta/Meta.h"
 #include "fileio/meta/Renderer.h"
 #include "fileio/meta/WmfReader.h"
@@ -164,6 +167,31 @@ Code LoadWMF(const std::uint8_t* data, std::size_t size, MetafileHandle* out) {
     auto mf = std::make_unique<meta::Metafile>();
     meta::WmfHeader header;
     if (const Code c = meta::ParseWmf(data, size, mf.get(), &header); c != kOk) {
+      return c;
+    }
+    *out = std::move(mf);
+    return kOk;
+  } catch (const std::bad_alloc&) {
+    return kNoMemory;
+  }
+}
+
+Code DecodeMetafileWith(MetafileParser parse, ProgressWindow progress, const std::string& path,
+                        MetafileHandle* out, int* width, int* height) {
+  if (out == nullptr || width == nullptr || height == nullptr) {
+    return kInvalidParameter;
+  }
+  out->reset();
+  std::vector<std::uint8_t> file;
+  if (const Code c = ReadFileBytes(path, &file); c != kOk) {
+    return c;
+  }
+  if (ProgressStep(progress, 0, 1)) {
+    return kCancelled;
+  }
+  try {
+    auto mf = std::make_unique<meta::Metafile>();
+    if (const Code c = parse(file.data(), file.size(), mf.get(), width, height); c != kOk) {
       return c;
     }
     *out = std::move(mf);
