@@ -430,8 +430,9 @@ bool ReadCommand(const Json& e, int number, CScriptCommand* c, std::string* mess
   return true;
 }
 
-// Follows the parser, so that a syntax error can be placed: the member being read at
-// each level, the number of the command, and its code once read. Duplicate members
+// Follows the parser, so that a syntax error can be placed: the member last met at each
+// level (the error is in it or right after it), the number of the command, and the
+// command once its code or name has been read. Duplicate members
 // are refused here, as the parser would keep the last one silently.
 class ParseTracker {
 public:
@@ -449,7 +450,6 @@ public:
       case Event::object_end:
       case Event::array_end:
         stack_.pop_back();
-        if (!stack_.empty()) stack_.back().key.clear();  // that member is complete
         break;
       case Event::key: {
         Frame& top = stack_.back();
@@ -467,7 +467,6 @@ public:
           if (stack_.size() == 3 && top.key == "command" && !top.info && parsed.is_string()) {
             top.info = CommandNamed(parsed.get_ref<const std::string&>());
           }
-          top.key.clear();
         }
         break;
       }
