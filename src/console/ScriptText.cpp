@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
-#include <sstream>
+#include <string_view>
 
 #include "StringTable.h"
 #include "commands/Describe.h"
@@ -31,8 +31,13 @@ void Describe(const CScript& script, std::ostream& out) {
     std::string name = CommandName(c.Code);
     if (name.empty()) name = FormatString(kTextUnknownCode, std::to_string(c.Code));
     out << FormatString(kTextCommandHeading, i + 1, name) << '\n';
-    std::istringstream lines(DescribeCommand(c));
-    for (std::string line; std::getline(lines, line);) out << kDescriptionIndent << line << '\n';
+    // Every line of the text, an empty one too (a value with no text), indented.
+    const std::string text = DescribeCommand(c);
+    for (std::size_t start = 0, end = 0; end != std::string::npos; start = end + 1) {
+      end = text.find('\n', start);
+      const std::string_view line = std::string_view(text).substr(start, end - start);
+      out << (line.empty() ? "" : kDescriptionIndent) << line << '\n';
+    }
   }
 }
 
