@@ -432,8 +432,8 @@ bool ReadCommand(const Json& e, int number, CScriptCommand* c, std::string* mess
 
 // Follows the parser, so that a syntax error can be placed: the member last met at each
 // level (the error is in it or right after it), the number of the command, and the
-// command once its code or name has been read. Duplicate members
-// are refused here, as the parser would keep the last one silently.
+// command once its code or name has been read. Duplicate members are refused here, as
+// the parser would keep the last one silently.
 class ParseTracker {
 public:
   struct DuplicateMember {};
