@@ -21,6 +21,8 @@ int FuzzRiffPalette(const std::uint8_t* data, std::size_t size);
 int FuzzList(const std::uint8_t* data, std::size_t size);
 int FuzzClipboard(const std::uint8_t* data, std::size_t size);
 int FuzzDispatch(const std::uint8_t* data, std::size_t size);
+int FuzzScriptJson(const std::uint8_t* data, std::size_t size);
+int FuzzJson(const std::uint8_t* data, std::size_t size);
 
 struct Target {
   const char* name;  // also the folder of its seeds (corpus/<name>) and regressions
@@ -31,6 +33,7 @@ inline constexpr Target kTargets[] = {
     {"decode", FuzzDecode},          {"script", FuzzScript}, {"palette_text", FuzzTextPalette},
     {"palette_riff", FuzzRiffPalette}, {"list", FuzzList},     {"clipboard", FuzzClipboard},
     {"dispatch", FuzzDispatch},
+    {"script_json", FuzzScriptJson}, {"json", FuzzJson},
 };
 
 }  // namespace km::fuzz

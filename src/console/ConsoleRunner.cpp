@@ -14,6 +14,7 @@
 #include "StringTable.h"
 #include "app/CommandLineRun.h"
 #include "batch/BatchRun.h"
+#include "console/ScriptText.h"
 #include "fileio/FileTypeTable.h"
 #include "imaging/MemoryCeiling.h"
 #include "script/CommandLine.h"
@@ -223,6 +224,9 @@ bool TakeMemoryLimit(std::vector<std::string>* arguments, std::uint64_t* limit) 
 }  // namespace
 
 int RunConsole(const std::vector<std::string>& given, Profile& profile) {
+  if (int status = 0; RunScriptTextOption(given, std::cout, std::cerr, &status)) {
+    return status;  // --describe, --to-json, --from-json
+  }
   // The photograph switches and the memory ceiling of this program come out before
   // the shared grammar sees the line.
   std::vector<std::string> arguments;

@@ -10,6 +10,9 @@
 // themselves are bound to Operation values by the dispatcher; this header is free of Qt
 // and of image code.
 //
+// Every field a command uses has a name (`FieldDef::name`, camel case, unique within
+// the command), the member that holds it in the JSON form of a script.
+//
 // Reading the fields of a command for a dialog:
 //   const CommandInfo* info = FindCommand(code);
 //   for (const FieldDef& f : info->fields) { f.field, f.valid, f.shown, f.def, ... }
@@ -82,6 +85,7 @@ struct FieldDef {
   LowerBound lower = LowerBound::kFixed;  // replaces valid.min and shown.min when not fixed
   std::int32_t scale = 1;                 // real fields: stored value = integer / scale
   int label = 0;                          // string id of the value label, 0 = the template's
+  const char* name = "";                  // the field's member name in the JSON form of a script
 
   // The unset-marker default of a real field.
   constexpr float realDefault() const { return static_cast<float>(def) / static_cast<float>(scale); }

@@ -1,5 +1,6 @@
 #include "script/ScriptFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -39,6 +40,13 @@ public:
     left_ -= n;
     return true;
   }
+  // Everything not read yet.
+  bool rest(std::vector<std::uint8_t>* out) {
+    out->assign(data_, data_ + left_);
+    data_ += left_;
+    left_ = 0;
+    return true;
+  }
   int error() const { return 0; }
 
 private:
@@ -57,6 +65,19 @@ public:
     if (std::ferror(f_)) error_ = errno ? errno : EIO;
     return false;
   }
+  bool rest(std::vector<std::uint8_t>* out) {
+    out->clear();
+    std::uint8_t chunk[4096];
+    for (;;) {
+      errno = 0;
+      const std::size_t got = std::fread(chunk, 1, sizeof chunk, f_);
+      out->insert(out->end(), chunk, chunk + got);
+      if (got < sizeof chunk) break;
+    }
+    if (!std::ferror(f_)) return true;
+    error_ = errno ? errno : EIO;
+    return false;
+  }
   // The errno of a failed read, 0 when the file simply ended.
   int error() const { return error_; }
 
@@ -67,8 +88,10 @@ private:
 
 enum class ParseResult { Ok, NotValid, WrongVersion };
 
+// A text up to its first zero byte, as the text is a C string; `whole` keeps every
+// stored byte.
 template <typename Source>
-bool ReadText(Source& src, std::string* text) {
+bool ReadText(Source& src, std::string* text, bool whole) {
   std::uint8_t len[4];
   if (!src.read(len, 4)) return false;
   std::uint32_t n = U32(len);
@@ -76,13 +99,20 @@ bool ReadText(Source& src, std::string* text) {
   char buffer[kMaxScriptTextLength + 1];
   if (!src.read(reinterpret_cast<std::uint8_t*>(buffer), n)) return false;
   buffer[n] = '\0';
-  text->assign(buffer);  // up to the first zero byte, as the text is a C string
+  if (whole) {
+    text->assign(buffer, n);
+  } else {
+    text->assign(buffer);
+  }
   return true;
 }
 
-// Reads a whole script; the commands go to *commands only when every record is there.
+// Reads a whole script; the commands go to *commands (and the rest of the file to
+// *extras, when given) only when every record is there.
 template <typename Source>
-ParseResult Parse(Source& src, std::vector<std::unique_ptr<CScriptCommand>>* commands) {
+ParseResult Parse(Source& src, std::vector<std::unique_ptr<CScriptCommand>>* commands,
+                  ScriptFileExtras* extras) {
+  const bool whole = extras != nullptr;
   std::uint8_t head[kScriptHeaderSize];
   if (!src.read(head, 18) || std::memcmp(head, kScriptSignature, 18) != 0) {
     return ParseResult::NotValid;
@@ -104,12 +134,18 @@ ParseResult Parse(Source& src, std::vector<std::unique_ptr<CScriptCommand>>* com
     c->Int5 = static_cast<std::int32_t>(U32(fixed + 20));
     c->Real1 = std::bit_cast<float>(U32(fixed + 24));
     c->Real2 = std::bit_cast<float>(U32(fixed + 28));
-    if (!ReadText(src, &c->Text1) || !ReadText(src, &c->Text2)) return ParseResult::NotValid;
+    if (!ReadText(src, &c->Text1, whole) || !ReadText(src, &c->Text2, whole)) return ParseResult::NotValid;
     std::uint8_t colors[8];
     if (!src.read(colors, sizeof colors)) return ParseResult::NotValid;
     c->Color1 = U32(colors);
     c->Color2 = U32(colors + 4);
     read.push_back(std::move(c));
+  }
+  if (extras) {
+    ScriptFileExtras rest;
+    rest.count = std::min(count, 0);
+    if (!src.rest(&rest.trailing)) return ParseResult::NotValid;
+    *extras = std::move(rest);
   }
   *commands = std::move(read);
   return ParseResult::Ok;
@@ -130,12 +166,13 @@ void AppendAll(std::vector<std::unique_ptr<CScriptCommand>>& commands, CScript* 
 
 }  // namespace
 
-bool EncodeScript(const CScript& script, std::vector<std::uint8_t>* bytes) {
+bool EncodeScript(const CScript& script, std::vector<std::uint8_t>* bytes, const ScriptFileExtras* extras) {
   std::vector<std::uint8_t> out;
   out.insert(out.end(), kScriptSignature, kScriptSignature + 18);
   out.push_back(1);
   out.push_back(0);
-  PutI32(&out, script.GetCount());
+  const bool storedCount = extras && script.GetCount() == 0 && extras->count < 0;
+  PutI32(&out, storedCount ? extras->count : script.GetCount());
   for (int i = 0; i < script.GetCount(); ++i) {
     const CScriptCommand& c = *script.GetAt(i);
     if (c.Text1.size() > kMaxScriptTextLength || c.Text2.size() > kMaxScriptTextLength) {
@@ -149,26 +186,28 @@ bool EncodeScript(const CScript& script, std::vector<std::uint8_t>* bytes) {
     PutU32(&out, c.Color1);
     PutU32(&out, c.Color2);
   }
+  if (extras) out.insert(out.end(), extras->trailing.begin(), extras->trailing.end());
   *bytes = std::move(out);
   return true;
 }
 
-int DecodeScript(const std::uint8_t* data, std::size_t size, CScript* script) {
+int DecodeScript(const std::uint8_t* data, std::size_t size, CScript* script, ScriptFileExtras* extras) {
   if (!script || (!data && size)) return kScriptNotValid;
   MemorySource src(data, size);
   std::vector<std::unique_ptr<CScriptCommand>> commands;
-  ParseResult r = Parse(src, &commands);
+  ParseResult r = Parse(src, &commands, extras);
   if (r == ParseResult::Ok) AppendAll(commands, script);
   return ResultId(r);
 }
 
-int WriteScriptFile(const std::string& path, const CScript& script, std::string* message) {
+int WriteScriptFile(const std::string& path, const CScript& script, std::string* message,
+                    const ScriptFileExtras* extras) {
   auto fail = [&](const std::string& reason) {
     if (message) *message = FormatString(kScriptSaveFailed, reason);
     return kScriptSaveFailed;
   };
   std::vector<std::uint8_t> bytes;
-  if (!EncodeScript(script, &bytes)) {
+  if (!EncodeScript(script, &bytes, extras)) {
     return fail(LoadString(kScriptTextTooLong));  // refused before the file is touched
   }
   errno = 0;
@@ -190,7 +229,7 @@ int WriteScriptFile(const std::string& path, const CScript& script, std::string*
   return 0;
 }
 
-int ReadScriptFile(const std::string& path, CScript* script, std::string* message) {
+int ReadScriptFile(const std::string& path, CScript* script, std::string* message, ScriptFileExtras* extras) {
   if (message) message->clear();
   std::string reason;
   if (!CanOpenForReading(path, &reason)) {
@@ -205,7 +244,7 @@ int ReadScriptFile(const std::string& path, CScript* script, std::string* messag
   }
   FileSource src(f);
   std::vector<std::unique_ptr<CScriptCommand>> commands;
-  ParseResult r = Parse(src, &commands);
+  ParseResult r = Parse(src, &commands, extras);
   std::fclose(f);
   if (src.error() != 0) {
     if (message) *message = FormatString(kScriptLoadFailed, SystemErrorText(src.error()));
