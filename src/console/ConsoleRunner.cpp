@@ -186,9 +186,7 @@ private:
 
   void DrawProgress() {
     if (!terminal_ || number_ == 0) {
-      if (printLog_) {
-        std::cout << std::flush;
-      }
+      std::cout << std::flush;
       return;
     }
     const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(Clock::now() - start_).count();
