@@ -294,7 +294,6 @@ TEST_F(ClusterConsole, SlurmArrayScriptTasksGiveTheOutputsOfOneRun) {
   for (int task = 1; task <= 4; ++task) {
     const std::string path = root_ + "/task" + std::to_string(task) + ".jsonl";
     const int status = test::RunPeer({"env", "HOME=" + root_, "SLURM_ARRAY_TASK_ID=" + std::to_string(task),
-                                      "SLURM_ARRAY_TASK_COUNT=4", "SLURM_ARRAY_TASK_MIN=1", "SLURM_ARRAY_TASK_MAX=4",
                                       "PARTS=4", "SCRIPT=" + script, "INPUT=" + Pattern(), "KILNMARK_BATCH=" + kProgram, "bash",
                                       kRecipes + "/slurm-array.sh"},
                                      {}, path);
