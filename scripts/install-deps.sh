@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   nlohmann-json3-dev
   imagemagick libmagickcore-6.q16-6-extra graphicsmagick netpbm ghostscript libwmf-bin exiv2
+  parallel
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -10,6 +11,7 @@
 #include "batch/ListFile.h"
 #include "batch/LogFile.h"
 #include "batch/OutputFile.h"
+#include "batch/SkipExisting.h"
 #include "commands/Dispatcher.h"
 #include "commands/ErrorText.h"
 #include "common/Settings.h"
@@ -57,6 +59,7 @@ enum : int {
   kTextNotOverwriting = 1530,
   kTextOverwriting = 1531,
   kTextConvertedCount = 1536,
+  kTextSkippingCurrent = 2640,
 };
 
 std::string NamePart(const std::string& path) {
@@ -143,6 +146,7 @@ bool BatchRun::AbortCheck() {
     aborted_ = true;
     outcome_.aborted = true;
     Log(LoadString(kTextUserAbort));
+    NoteProblem(-kTextUserAbort, log_.back());
     return true;
   }
   abort_.store(false);
@@ -163,6 +167,13 @@ void BatchRun::ReportReadFailure(int code) {
   }
 }
 
+void BatchRun::NoteProblem(int code, const std::string& line) {
+  if (record_.code == 0 && record_.message.empty()) {
+    record_.code = code;
+    record_.message = line;
+  }
+}
+
 bool BatchRun::PaletteScanPass(RgbQuad* palette, int* count, int includeWindows, int algorithm, int colors) {
   scanning_ = true;
   OptPaletteGatherer gatherer;
@@ -176,13 +187,13 @@ bool BatchRun::PaletteScanPass(RgbQuad* palette, int* count, int includeWindows,
   // depend on the orientation setting.
   InputPreferences scanInput = input_;
   scanInput.autoOrient = 0;
-  const int total = static_cast<int>(lines_.size());
+  const int total = static_cast<int>(listed_.size());
   for (int i = 0; i < total; ++i) {
     if (AbortCheck()) {
       scanning_ = false;
       return false;
     }
-    const std::string input = InputPath(lines_[static_cast<std::size_t>(i)]);
+    const std::string input = InputPath(listed_[static_cast<std::size_t>(i)]);
     observer_.fileStarted(i + 1, total, true);
     observer_.statusLine1(FormatString(kTextScanningFile, i + 1, total));
     observer_.statusLine2(LoadString(kTextGeneratingOptimum));
@@ -224,12 +235,14 @@ void BatchRun::WriteOutput(const std::string& outputPath, const ReadResult& read
   // or sub-type that does not exist: nothing can be written, and the file is not counted.
   if (!IsOutputListed(output_.format, output_.subType)) {
     Log(ErrorText(kInvalidArgument, settings_.showErrors, messages_));
+    NoteProblem(kInvalidArgument, log_.back());
     ++outcome_.failed;
     return;
   }
   const int depthMessage = CheckOutputDepth(output_.format, output_.subType, image);
   if (depthMessage != 0) {
     Log(ErrorText(-depthMessage, settings_.showErrors, messages_));
+    NoteProblem(-depthMessage, log_.back());
     ++outcome_.failed;
     return;
   }
@@ -240,9 +253,11 @@ void BatchRun::WriteOutput(const std::string& outputPath, const ReadResult& read
     ++outcome_.converted;
   } else if (writeCode == imgx::kCancelled) {
     Log(LoadString(kTextEscSkipped));
+    NoteProblem(writeCode, log_.back());
     ++outcome_.failed;
   } else {
     Log(ErrorText(writeCode, settings_.showErrors, messages_));
+    NoteProblem(writeCode, log_.back());
     ++outcome_.failed;
   }
 }
@@ -254,6 +269,13 @@ bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* pa
 
   observer_.fileStarted(number, total, false);
   observer_.statusLine1(FormatString(kTextProcessingFile, number, total));
+  record_.input = input;
+  record_.output = output;
+  if (settings_.skipExisting && OutputIsCurrent(input, output)) {
+    Log(FormatString(kTextSkippingCurrent, input, output));
+    ++outcome_.skipped;
+    return false;
+  }
   observer_.statusLine2(LoadString(kTextReadingFile));
   Log(LoadString(kTextReading) + input);
   TitleProgress(number, total);
@@ -261,6 +283,7 @@ bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* pa
   ReadResult read = ReadImageFile(observer_.progress(), types_, input_, input, settings_.inputTypeIndex);
   if (read.code != 0 || !read.image) {
     ReportReadFailure(read.code != 0 ? read.code : imgx::kCorrupt);
+    NoteProblem(read.code != 0 ? read.code : imgx::kCorrupt, log_.back());
     ++outcome_.failed;
     return false;
   }
@@ -286,6 +309,7 @@ bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* pa
     } else {
       const std::string text = ScriptLineErrorText(i + 1, code);
       Log(text);
+      NoteProblem(code, text);
       if (settings_.showErrors) {
         messages_.message(text, MessageIcon::Stop);
       }
@@ -301,12 +325,14 @@ bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* pa
     std::error_code ec;
     if (fs::equivalent(input, output, ec)) {
       Log(LoadString(kTextNotOverwriting));
+      NoteProblem(-kTextNotOverwriting, log_.back());
       ++outcome_.failed;
       return false;
     }
     if (settings_.showErrors &&
         !messages_.askYesNo(FormatString(kTextOverwriteQuestion, output), MessageIcon::Question)) {
       Log(LoadString(kTextNotOverwriting));
+      NoteProblem(-kTextNotOverwriting, log_.back());
       ++outcome_.failed;
       return false;
     }
@@ -355,7 +381,7 @@ int BatchRun::RunBatch() {
   }
   observer_.mainStatus(LoadString(kTextRunning));
 
-  if (!ReadListFile(settings_.listFile, &lines_)) {
+  if (!ReadListFile(settings_.listFile, &listed_)) {
     if (!settings_.commandLineRun) {
       std::remove(settings_.listFile.c_str());
     }
@@ -365,6 +391,7 @@ int BatchRun::RunBatch() {
     return 0;
   }
   outcome_.listOpened = true;
+  lines_ = SelectShard(listed_, settings_.shard);
   outcome_.total = static_cast<int>(lines_.size());
 
   std::array<RgbQuad, kPaletteEntries> palette{};
@@ -387,7 +414,18 @@ int BatchRun::RunBatch() {
       if (AbortCheck()) {
         break;
       }
+      const auto started = std::chrono::steady_clock::now();
+      const BatchOutcome before = outcome_;
+      record_ = FileRecord{};
       const bool reachedEnd = ConvertOne(lines_[static_cast<std::size_t>(i)], i + 1, palette.data(), paletteCount);
+      record_.status = outcome_.converted > before.converted ? FileStatus::Converted
+                       : outcome_.skipped > before.skipped   ? FileStatus::Skipped
+                       : aborted_                            ? FileStatus::Aborted
+                                                             : FileStatus::Failed;
+      record_.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - started)
+                                 .count();
+      observer_.fileFinished(record_);
       if (aborted_) {
         break;
       }

@@ -37,6 +37,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/FileRecord.h"
+#include "batch/Shard.h"
 #include "common/MessageService.h"
 #include "common/Profile.h"
 #include "fileio/FileTypeTable.h"
@@ -70,6 +72,12 @@ struct BatchSettings {
   // For this run only, whatever the stored "AutoOrient" and "KeepMetadata" say.
   bool noAutoOrient = false;      // photographs stay as stored
   bool stripMetadata = false;     // outputs carry a photograph's ICC profile only
+  // Only this part of the list is converted (batch/Shard.h); the palette pass of
+  // command 519 still reads the whole list, so every part gets the same palette.
+  ShardSpec shard;
+  // A file whose output exists and is newer than the input is left alone and logged
+  // as skipped (batch/SkipExisting.h).
+  bool skipExisting = false;
 };
 
 // How a run ended.
@@ -79,6 +87,7 @@ struct BatchOutcome {
   int total = 0;            // lines of the list
   int converted = 0;        // files written
   int failed = 0;           // files read but not written, or not read
+  int skipped = 0;          // files left alone because their output was current
 };
 
 // What the status window shows. Called on the thread running RunBatch (see above);
@@ -115,6 +124,9 @@ public:
   // The run has ended (after the last file, an abort or a failed palette pass): OK
   // and "&Save Log..." become usable. RunBatch returns soon after.
   virtual void runFinished(const BatchOutcome& /*outcome*/) {}
+  // A listed file is done (converted, failed, skipped, or the one in hand when the run
+  // was stopped), in list order; files the run never reached have no record.
+  virtual void fileFinished(const FileRecord& /*record*/) {}
 };
 
 class BatchRun {
@@ -152,6 +164,8 @@ private:
   void AppendToLastLine(const std::string& text);
   void TitleProgress(int a, int b);
   void ReportReadFailure(int code);
+  // Keeps the first problem of the file in hand for its record.
+  void NoteProblem(int code, const std::string& line);
   std::string InputPath(const std::string& line) const;
   // Steps a to h for one listed file; true when it got as far as writing (or trying to).
   bool ConvertOne(const std::string& line, int number, const RgbQuad* palette, int paletteCount);
@@ -171,7 +185,9 @@ private:
   OutputOptions output_;    // the same, with the settings' format and sub-type
   std::atomic<bool> abort_{false};
   std::atomic<bool> stopWithoutAsking_{false};
-  std::vector<std::string> lines_;
+  std::vector<std::string> listed_;  // the whole list file
+  std::vector<std::string> lines_;   // the files this run converts (its shard)
+  FileRecord record_;                // of the file in hand
   std::vector<std::string> log_;
   std::size_t currentLogLines_ = 0;  // lines of log_ already in CURRENT.LOG
   std::string lastTitle_;

@@ -14,6 +14,7 @@
 #include "StringTable.h"
 #include "app/CommandLineRun.h"
 #include "batch/BatchRun.h"
+#include "console/ClusterOptions.h"
 #include "console/ScriptText.h"
 #include "fileio/FileTypeTable.h"
 #include "imaging/MemoryCeiling.h"
@@ -106,13 +107,31 @@ private:
 };
 
 // Prints each log line as it is written and, on a terminal, keeps one progress line
-// below the log.
+// below the log. With JSON lines it hands each file's record to their writer; when
+// they go to standard output, nothing else does.
 class ConsoleObserver final : public BatchObserver {
 public:
-  ConsoleObserver() : terminal_(::isatty(STDOUT_FILENO) != 0), start_(Clock::now()) {}
+  explicit ConsoleObserver(JsonLinesTarget& records)
+      : records_(records.writer()),
+        printLog_(!records.onStandardOutput()),
+        terminal_(printLog_ && ::isatty(STDOUT_FILENO) != 0),
+        start_(Clock::now()) {}
 
-  void logLineAdded(const std::string& line) override { Print(line); }
-  void logLineChanged(const std::string& line) override { Print(line); }
+  void logLineAdded(const std::string& line) override {
+    if (printLog_) {
+      Print(line);
+    }
+  }
+  void logLineChanged(const std::string& line) override {
+    if (printLog_) {
+      Print(line);
+    }
+  }
+  void fileFinished(const FileRecord& record) override {
+    if (records_ != nullptr) {
+      records_->write(record);
+    }
+  }
 
   void fileStarted(int number, int total, bool scanning) override {
     number_ = number;
@@ -181,6 +200,8 @@ private:
     drawn_ = true;
   }
 
+  JsonLinesWriter* records_;
+  bool printLog_;
   bool terminal_;
   bool drawn_ = false;
   bool scanning_ = false;
@@ -246,6 +267,11 @@ int RunConsole(const std::vector<std::string>& given, Profile& profile) {
     std::cerr << LoadString(kTextBadMemoryLimit) << '\n';
     return kExitRefused;
   }
+  ClusterOptions cluster;
+  if (const int refused = TakeClusterOptions(&arguments, &cluster); refused != 0) {
+    std::cerr << LoadString(refused) << '\n';
+    return kExitRefused;
+  }
   for (const std::string& a : arguments) {
     if (a == "--help") {
       PrintUsage(std::cout);
@@ -292,9 +318,17 @@ int RunConsole(const std::vector<std::string>& given, Profile& profile) {
   settings.memoryLimit = memoryLimit;
   settings.noAutoOrient = noAutoOrient;
   settings.stripMetadata = stripMetadata;
+  JsonLinesTarget records;
+  if (!records.Open(cluster, &settings, &message)) {
+    std::cerr << message << '\n';
+    if (settings.temporaryList) {
+      std::remove(settings.listFile.c_str());
+    }
+    return kExitRefused;
+  }
 
   InterruptGuard interrupts;
-  ConsoleObserver observer;
+  ConsoleObserver observer(records);
   const FileTypeTable types;
   BatchRun run(script, settings, profile, observer, messages, types);
   gRun.store(&run);
@@ -310,7 +344,8 @@ int RunConsole(const std::vector<std::string>& given, Profile& profile) {
   if (outcome.aborted) {
     return kExitAborted;
   }
-  return outcome.converted == outcome.total ? kExitConverted : kExitSomeFailed;
+  // A file left alone by --skip-existing already has its output.
+  return outcome.converted + outcome.skipped == outcome.total ? kExitConverted : kExitSomeFailed;
 }
 
 }  // namespace km

@@ -2,14 +2,15 @@
 
 // kilnmark-batch: runs a script over input files from the shell, with the program's
 // command-line grammar, the log on standard output and an exit status:
-//   0 every listed file was converted
+//   0 every listed file was converted (or left alone by --skip-existing)
 //   1 the run completed but some file failed or was skipped
 //   2 a refused command line, an unreadable script or list, or a script without
 //     "Set Output Options"
 //   130 the user stopped the run (Ctrl+C)
 // Besides the shared grammar it takes "--no-auto-orient" (photographs stay as stored)
 // and "--strip-metadata" (outputs keep a photograph's ICC profile only), anywhere on the
-// line, for this run only.
+// line, for this run only; and the options of console/ClusterOptions.h for runs spread
+// over machines.
 
 #include <string>
 #include <vector>
