@@ -212,5 +212,115 @@ TEST(BmpPeer, PeerReadsOurFilesAndWeReadTheirs) {
   EXPECT_TRUE(test::SameColours(*rgb, *back, 0, &why)) << why;
 }
 
+TEST(BmpDecode, RleRunsPastTheWidthAreClippedAtIt) {
+  const std::vector<std::uint8_t> table(4 * 16, 0);
+  Code c = 0;
+  // 3 x 2 RLE8: bottom row 2 x 7 and a run of 4 x 5 (the padding, as some writers code
+  // it), end of line; top row an absolute run 1 2 3 4 5, end of bitmap.
+  DibHandle dib = DecodeBytes(Bmp(3, 2, 8, 1, table, {2, 7, 4, 5, 0, 0, 0, 5, 1, 2, 3, 4, 5, 0, 0, 1}, 16), &c);
+  ASSERT_EQ(c, kOk);
+  const std::uint32_t rle8[2][3] = {{1, 2, 3}, {7, 7, 5}};
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) {
+      EXPECT_EQ(GetPixel(*dib, x, y), rle8[y][x]) << x << "," << y;
+    }
+  }
+  // 5 x 1 RLE4: a run of 7 alternating 1 and 2, then an absolute run past the width
+  // that writes nothing.
+  dib = DecodeBytes(Bmp(5, 1, 4, 2, table, {7, 0x12, 0, 3, 0x34, 0x50, 0, 1}), &c);
+  ASSERT_EQ(c, kOk);
+  const std::uint32_t rle4[5] = {1, 2, 1, 2, 1};
+  for (int x = 0; x < 5; ++x) {
+    EXPECT_EQ(GetPixel(*dib, x, 0), rle4[x]) << x;
+  }
+  // What stays corrupt: a delta past the row, a run below the last row.
+  EXPECT_EQ(DecodeBytes(Bmp(3, 2, 8, 1, table, {0, 2, 4, 0, 1, 1, 0, 1}, 16), &c), nullptr);
+  EXPECT_EQ(c, kCorrupt);
+  EXPECT_EQ(DecodeBytes(Bmp(3, 1, 8, 1, table, {0, 0, 1, 1, 0, 1}, 16), &c), nullptr);
+  EXPECT_EQ(c, kCorrupt);
+}
+
+TEST(BmpDecode, PackedDibWithoutFileHeaderReadsByItsInfoHeader) {
+  test::TempFolder dir("bmp");
+  for (const int bits : {1, 8, 24}) {
+    DibHandle src = test::MakePatterned(9, 4, bits, 3u + bits);
+    ASSERT_EQ(EncodeBMP(nullptr, dir.path("x.bmp"), src.get(), 0), kOk);
+    const auto bytes = test::ReadBytes(dir.path("x.bmp"));
+    test::WriteBytes(dir.path("x.dib"), std::vector<std::uint8_t>(bytes.begin() + 14, bytes.end()));
+    DibHandle back;
+    ASSERT_EQ(DecodeBMP(nullptr, dir.path("x.dib"), &back), kOk) << bits;
+    std::string why;
+    EXPECT_TRUE(test::SamePixels(*src, *back, &why)) << why;
+    // Typed by its contents too, as a DIB.
+    std::uint16_t type = 0;
+    ASSERT_EQ(ImageType(dir.path("x.dib"), &type), kOk);
+    EXPECT_EQ(type, 4);
+  }
+  // 16-bit bit fields: the masks follow the 40-byte header.
+  const auto file = Bmp(2, 1, 16, 3, {}, {0xE0, 0x07, 0x1F, 0x00}, 0, {0xF800, 0x07E0, 0x001F});
+  test::WriteBytes(dir.path("f.dib"), std::vector<std::uint8_t>(file.begin() + 14, file.end()));
+  DibHandle fields;
+  ASSERT_EQ(DecodeBMP(nullptr, dir.path("f.dib"), &fields), kOk);
+  EXPECT_EQ(GetPixel(*fields, 0, 0), 0x00FF00u);
+  EXPECT_EQ(GetPixel(*fields, 1, 0), 0x0000FFu);
+  // Neither "BM" nor a known info header size.
+  test::WriteBytes(dir.path("n.dib"), std::vector<std::uint8_t>(file.begin() + 15, file.end()));
+  DibHandle none;
+  EXPECT_EQ(DecodeBMP(nullptr, dir.path("n.dib"), &none), kNotThisFormat);
+}
+
+// An OS/2 1.x file of 8 bits whose table holds `entries` entries (3 bytes each) before
+// the pixel offset.
+std::vector<std::uint8_t> Os2Bmp(int entries, const std::vector<std::uint8_t>& pixels) {
+  ByteWriter b;
+  b.bytes("BM", 2);
+  b.u32le(0);
+  b.u32le(0);
+  b.u32le(static_cast<std::uint32_t>(14 + 12 + 3 * entries));
+  b.u32le(12);
+  b.u16le(4);
+  b.u16le(1);
+  b.u16le(1);
+  b.u16le(8);
+  for (int i = 0; i < entries; ++i) {
+    b.u8(static_cast<unsigned>(10 * i));  // blue
+    b.u8(static_cast<unsigned>(20 * i));  // green
+    b.u8(static_cast<unsigned>(30 * i));  // red
+  }
+  b.bytes(pixels.data(), pixels.size());
+  return b.bytes();
+}
+
+TEST(BmpDecode, Os2TableShorterThanTheDepthTakesWhatTheOffsetLeaves) {
+  Code c = 0;
+  DibHandle dib = DecodeBytes(Os2Bmp(3, {2, 0, 1, 2}), &c);
+  ASSERT_EQ(c, kOk);
+  EXPECT_EQ(dib->colorCount(), 3);
+  EXPECT_EQ(test::RgbPixels(*dib), (std::vector<std::uint32_t>{0x3C2814, 0x000000, 0x1E140A, 0x3C2814}));
+  // An index past the three entries is still corrupt.
+  EXPECT_EQ(DecodeBytes(Os2Bmp(3, {3, 0, 0, 0}), &c), nullptr);
+  EXPECT_EQ(c, kCorrupt);
+}
+
+TEST(BmpPeer, RleFilesWithCodedPaddingReadAsThePeerReadsThem) {
+  // ImageMagick writes RLE8 only; it codes each row's padding as a run past the width.
+  KM_REQUIRE_PEER("convert-im6.q16");
+  test::TempFolder dir("bmp");
+  for (const int width : {5, 6, 7, 13}) {
+    DibHandle src = test::MakePatterned(width, 4, 24, 40u + width);
+    const std::string in = dir.path("in.ppm");
+    const std::string path = dir.path("rle_" + std::to_string(width) + ".bmp");
+    ASSERT_TRUE(test::WritePnmFile(*src, in));
+    ASSERT_EQ(test::RunPeer({"convert-im6.q16", in, "-colors", "8", "-compress", "RLE", "bmp3:" + path}), 0);
+    DibHandle seen = test::PeerRead(path);
+    ASSERT_NE(seen, nullptr);
+    DibHandle back;
+    ASSERT_EQ(DecodeBMP(nullptr, path, &back), kOk) << path;
+    EXPECT_EQ(back->bitCount(), 8);
+    std::string why;
+    EXPECT_TRUE(test::SameColours(*seen, *back, 0, &why)) << path << ": " << why;
+  }
+}
+
 }  // namespace
 }  // namespace km::imgx

@@ -110,6 +110,91 @@ TEST_F(CodecTest, IffExtraHalfBriteDoublesThePalette) {
   EXPECT_EQ(out->colors()[63].rgbGreen, 100);
 }
 
+// The BODY of one row of `width` pixel values spread over `planes` planes.
+Bytes PlaneRow(const std::vector<std::uint32_t>& values, int planes) {
+  const std::size_t planeBytes = (values.size() + 15) / 16 * 2;
+  Bytes row(planeBytes * static_cast<std::size_t>(planes), 0);
+  for (int p = 0; p < planes; ++p) {
+    for (std::size_t x = 0; x < values.size(); ++x) {
+      if ((values[x] >> p) & 1u) {
+        row[planeBytes * static_cast<std::size_t>(p) + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+      }
+    }
+  }
+  return row;
+}
+
+TEST_F(CodecTest, IffHoldAndModifyStartsEachRowFromColourZero) {
+  Bytes camg;
+  Put32be(camg, 0x800);
+  // HAM6: base colours 0 = (200, 100, 50), 2 = (0x13, 0x57, 0x9B). A modify replaces the
+  // high four bits of one channel and keeps its low four.
+  Bytes cmap(48, 0);
+  const std::uint8_t c0[3] = {200, 100, 50};
+  const std::uint8_t c2[3] = {0x13, 0x57, 0x9B};
+  std::copy(c0, c0 + 3, cmap.begin());
+  std::copy(c2, c2 + 3, cmap.begin() + 6);
+  // blue 5, red 3, green 15, base 2, blue 0
+  Bytes body = PlaneRow({0x15, 0x23, 0x3F, 0x02, 0x10}, 6);
+  DibHandle out;
+  ASSERT_EQ(DecodeBytes(Decode, "ham6.iff",
+                        Form("ILBM", {{"BMHD", Bmhd(5, 1, 6, 0, 0)}, {"CMAP", cmap}, {"CAMG", camg}, {"BODY", body}}),
+                        &out),
+            imgx::kOk);
+  ASSERT_EQ(out->bitCount(), 24);
+  // 50 = 0x32 -> 0x52; 200 = 0xC8 -> 0x38; 100 = 0x64 -> 0xF4; then 0x9B -> 0x0B.
+  EXPECT_EQ(RgbPixels(*out),
+            (std::vector<std::uint32_t>{0xC86452, 0x386452, 0x38F452, 0x13579B, 0x13570B}));
+
+  // HAM8: six-bit values replace the high six bits; 64 base colours.
+  Bytes cmap8(192, 0);
+  cmap8[0] = 201;  // colour 0: (201, 0, 0)
+  body = PlaneRow({0x45, 0x80 | 63, 0xC0 | 1}, 8);
+  ASSERT_EQ(DecodeBytes(Decode, "ham8.iff",
+                        Form("ILBM", {{"BMHD", Bmhd(3, 1, 8, 0, 0)}, {"CMAP", cmap8}, {"CAMG", camg}, {"BODY", body}}),
+                        &out),
+            imgx::kOk);
+  // blue 5 << 2 = 20; red 201 & 3 | 63 << 2 = 253; green 1 << 2 = 4.
+  EXPECT_EQ(RgbPixels(*out), (std::vector<std::uint32_t>{0xC90014, 0xFD0014, 0xFD0414}));
+}
+
+TEST_F(CodecTest, IffDeepPicturesReadAsTrueColour) {
+  // 24 planes: red in planes 0..7, green 8..15, blue 16..23; 32 planes add alpha.
+  DibHandle out;
+  ASSERT_EQ(DecodeBytes(Decode, "deep24.iff",
+                        Form("ILBM", {{"BMHD", Bmhd(2, 1, 24, 0, 0)}, {"BODY", PlaneRow({0x123456, 0xFEDCBA}, 24)}}),
+                        &out),
+            imgx::kOk);
+  EXPECT_EQ(RgbPixels(*out), (std::vector<std::uint32_t>{0x563412, 0xBADCFE}));
+  // Compressed, with a mask plane after the 32 picture planes.
+  Bytes row = PlaneRow({0x80123456, 0x7FFEDCBA}, 32);
+  row.resize(row.size() + 2, 0xFF);
+  Bytes packed;
+  for (std::uint8_t b : row) {  // literal runs of one byte each
+    packed.push_back(0);
+    packed.push_back(b);
+  }
+  ASSERT_EQ(DecodeBytes(Decode, "deep32.iff",
+                        Form("ILBM", {{"BMHD", Bmhd(2, 1, 32, 1, 1)}, {"BODY", packed}}), &out),
+            imgx::kOk);
+  EXPECT_EQ(RgbPixels(*out), (std::vector<std::uint32_t>{0x563412, 0xBADCFE}));
+}
+
+TEST_F(CodecTest, IffExtraHalfBriteHalvesColoursEvenWhenCmapStoresSixtyFour) {
+  Bytes cmap(192, 0);
+  cmap[0] = 200;  // colour 0 red 200; stored colour 32 says (7, 7, 7)
+  cmap[96] = cmap[97] = cmap[98] = 7;
+  Bytes camg;
+  Put32be(camg, 0x80);
+  DibHandle out;
+  ASSERT_EQ(DecodeBytes(Decode, "ehb.iff",
+                        Form("ILBM", {{"BMHD", Bmhd(2, 1, 6, 0, 0)}, {"CMAP", cmap}, {"CAMG", camg},
+                                      {"BODY", PlaneRow({0, 32}, 6)}}),
+                        &out),
+            imgx::kOk);
+  EXPECT_EQ(RgbPixels(*out), (std::vector<std::uint32_t>{0xC80000, 0x640000}));
+}
+
 TEST_F(CodecTest, IffFaults) {
   DibHandle out;
   const Bytes h = Bmhd(8, 2, 1, 0, 1);
@@ -121,12 +206,16 @@ TEST_F(CodecTest, IffFaults) {
   b.resize(b.size() - 2);  // the BODY chunk claims more than the file holds
   EXPECT_EQ(DecodeBytes(Decode, "body.iff", b, &out), imgx::kTruncated);
   EXPECT_EQ(DecodeBytes(Decode, "nobmhd.iff", Form("ILBM", {{"BODY", {0}}}), &out), imgx::kCorrupt);
-  EXPECT_EQ(DecodeBytes(Decode, "deep.iff", Form("ILBM", {{"BMHD", Bmhd(1, 1, 24, 0, 0)}, {"BODY", {0}}}), &out),
+  // Depths without a meaning of their own, and hold-and-modify outside HAM6 and HAM8.
+  EXPECT_EQ(DecodeBytes(Decode, "deep.iff", Form("ILBM", {{"BMHD", Bmhd(1, 1, 12, 0, 0)}, {"BODY", Bytes(24, 0)}}), &out),
             imgx::kUnsupportedVariant);
   Bytes ham;
   Put32be(ham, 0x800);
-  EXPECT_EQ(DecodeBytes(Decode, "ham.iff",
-                        Form("ILBM", {{"BMHD", Bmhd(1, 1, 6, 0, 0)}, {"CAMG", ham}, {"BODY", Bytes(12, 0)}}), &out),
+  EXPECT_EQ(DecodeBytes(Decode, "ham5.iff",
+                        Form("ILBM", {{"BMHD", Bmhd(1, 1, 5, 0, 0)}, {"CAMG", ham}, {"BODY", Bytes(10, 0)}}), &out),
+            imgx::kUnsupportedVariant);
+  EXPECT_EQ(DecodeBytes(Decode, "hampbm.iff",
+                        Form("PBM ", {{"BMHD", Bmhd(1, 1, 8, 0, 0)}, {"CAMG", ham}, {"BODY", Bytes(2, 0)}}), &out),
             imgx::kUnsupportedVariant);
   EXPECT_EQ(DecodeBytes(Decode, "huge.iff",
                         Form("ILBM", {{"BMHD", Bmhd(32767, 32767, 8, 0, 1)}, {"BODY", Bytes(64, 0x81)}}), &out),
@@ -151,6 +240,32 @@ TEST_F(CodecTest, IffPeersReadOursAndWeReadTheirs) {
   DibHandle back;
   ASSERT_EQ(Decode(Path("theirs.iff"), &back), imgx::kOk);
   EXPECT_TRUE(SameColours(*src, *back));
+}
+
+// ppmtoilbm writes 24 planes for pictures of many colours, and HAM6 and HAM8 when
+// asked; its colour 0 is black, so ilbmtoppm (which starts HAM rows from black) and
+// we agree on every pixel.
+TEST_F(CodecTest, IffPeerDeepAndHamFilesReadAsIlbmtoppmReadsThem) {
+  KM_REQUIRE_PEER("ilbmtoppm");
+  KM_REQUIRE_PEER("ppmtoilbm");
+  DibHandle src = MakeDib(37, 9, 24, 0);
+  FillRandom(*src, 77);
+  ASSERT_TRUE(WritePnmFile(*src, Path("in.ppm")));
+  for (const std::vector<std::string>& options :
+       {std::vector<std::string>{}, std::vector<std::string>{"-ham6"}, std::vector<std::string>{"-ham8"}}) {
+    std::vector<std::string> argv = {"ppmtoilbm"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(Path("in.ppm"));
+    ASSERT_EQ(RunPeer(argv, {}, Path("theirs.iff")), 0);
+    ASSERT_EQ(RunPeer({"ilbmtoppm", Path("theirs.iff")}, {}, Path("seen.ppm")), 0);
+    DibHandle seen = ReadPnmFile(Path("seen.ppm"));
+    ASSERT_NE(seen, nullptr);
+    DibHandle back;
+    ASSERT_EQ(Decode(Path("theirs.iff"), &back), imgx::kOk);
+    EXPECT_EQ(back->bitCount(), 24);
+    std::string why;
+    EXPECT_TRUE(SameColours(*seen, *back, 0, &why)) << (options.empty() ? "deep" : options[0]) << ": " << why;
+  }
 }
 
 }  // namespace

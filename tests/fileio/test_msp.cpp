@@ -85,6 +85,25 @@ TEST_F(CodecTest, MspReadsBothVersionsBuiltByHand) {
   EXPECT_EQ(DecodeBytes(Decode, "short.msp", b, &out), imgx::kCorrupt);
 }
 
+TEST_F(CodecTest, MspVersionTwoRowOfSizeZeroIsBlank) {
+  // 16 x 3: row 0 black (run of 2 of 0x00), row 1 has no coded bytes, row 2 "0xF0 0x0F".
+  Bytes b = MspHeader(2, 16, 3);
+  Put16le(b, 3);
+  Put16le(b, 0);
+  Put16le(b, 3);
+  for (int v : {0, 2, 0x00, 2, 0xF0, 0x0F}) {
+    b.push_back(static_cast<std::uint8_t>(v));
+  }
+  DibHandle out;
+  ASSERT_EQ(DecodeBytes(Decode, "blank.msp", b, &out), imgx::kOk);
+  const std::vector<std::uint32_t> px = RgbPixels(*out);
+  for (int x = 0; x < 16; ++x) {
+    EXPECT_EQ(px[static_cast<std::size_t>(x)], 0u) << x;
+    EXPECT_EQ(px[static_cast<std::size_t>(16 + x)], 0xFFFFFFu) << x;
+    EXPECT_EQ(px[static_cast<std::size_t>(32 + x)], (x < 4 || x >= 12) ? 0xFFFFFFu : 0u) << x;
+  }
+}
+
 TEST_F(CodecTest, MspFaults) {
   DibHandle out;
   Bytes b = MspHeader(2, 20, 2);

@@ -113,6 +113,27 @@ TEST_F(CodecTest, TgaReadsOrientationMapOffsetAndGrey) {
   EXPECT_EQ(DecodeBytes(Decode, "past.tga", b, &out), imgx::kCorrupt);
 }
 
+TEST_F(CodecTest, TgaRightToLeftHoldsForEveryVerticalOrder) {
+  // 3 x 2 true colour, run-length: a run of 4 red then raw green and blue; packets cross
+  // the row. Stored order: row A = red red red, row B = red green blue.
+  for (const int descriptor : {0x10, 0x30}) {
+    Bytes b = TgaHeader(0, 10, 0, 0, 0, 3, 2, 24, descriptor);
+    for (int v : {0x83, 0, 0, 255, 0x01, 0, 255, 0, 255, 0, 0}) {
+      b.push_back(static_cast<std::uint8_t>(v));
+    }
+    DibHandle out;
+    ASSERT_EQ(DecodeBytes(Decode, "rtl.tga", b, &out), imgx::kOk);
+    // Row B shows blue green red from the left; it is the top row when the file is
+    // stored bottom-up (0x10) and the bottom row when stored top-down (0x30).
+    const std::vector<std::uint32_t> rowB = {0x0000FF, 0x00FF00, 0xFF0000};
+    const std::vector<std::uint32_t> rowA = {0xFF0000, 0xFF0000, 0xFF0000};
+    std::vector<std::uint32_t> expect = descriptor == 0x10 ? rowB : rowA;
+    const std::vector<std::uint32_t>& second = descriptor == 0x10 ? rowA : rowB;
+    expect.insert(expect.end(), second.begin(), second.end());
+    EXPECT_EQ(RgbPixels(*out), expect) << descriptor;
+  }
+}
+
 TEST_F(CodecTest, TgaExtraHandleCarriesIdAuthorAndComment) {
   DibHandle src = MakeRgb(3, 2, 1, 2, 3);
   imgx::ImageExtra extra;

@@ -98,6 +98,106 @@ TEST_F(WpgTest, VersionFiveOneBitmapWithTwoBitPixels) {
   }
 }
 
+// A version 2 file: start record, a 256-entry palette (entry i = red i, green 255 - i,
+// blue i / 2), one bitmap data record with the given depth code and compression, end.
+std::vector<std::uint8_t> Wpg2(unsigned width, unsigned height, unsigned depthCode, unsigned compression,
+                               const std::vector<std::uint8_t>& data) {
+  std::vector<std::uint8_t> b{0xFF, 'W', 'P', 'C', 16, 0, 0, 0, 1, 0x16, 2, 0, 0, 0, 0, 0};
+  auto record = [&b](unsigned type, const std::vector<std::uint8_t>& body) {
+    b.insert(b.end(), {0x01, static_cast<std::uint8_t>(type), 0});
+    if (body.size() < 0xFF) {
+      b.push_back(static_cast<std::uint8_t>(body.size()));
+    } else {
+      b.push_back(0xFF);
+      b.push_back(static_cast<std::uint8_t>(body.size() & 0xFF));
+      b.push_back(static_cast<std::uint8_t>(body.size() >> 8));
+    }
+    b.insert(b.end(), body.begin(), body.end());
+  };
+  std::vector<std::uint8_t> start = Le16({300, 300});
+  start.push_back(0);
+  const std::vector<std::uint8_t> box = Le16({0, 0, width, height});
+  start.insert(start.end(), box.begin(), box.end());
+  record(0x01, start);
+  std::vector<std::uint8_t> palette = Le16({0, 256});
+  for (unsigned i = 0; i < 256; ++i) {
+    palette.insert(palette.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(255 - i),
+                                   static_cast<std::uint8_t>(i / 2), 0});
+  }
+  record(0x0C, palette);
+  std::vector<std::uint8_t> bitmap = Le16({width, height});
+  bitmap.push_back(static_cast<std::uint8_t>(depthCode));
+  bitmap.push_back(static_cast<std::uint8_t>(compression));
+  bitmap.insert(bitmap.end(), data.begin(), data.end());
+  record(0x0E, bitmap);
+  record(0x02, {});
+  return b;
+}
+
+TEST_F(WpgTest, VersionTwoRunLengthCodes) {
+  // 5 x 4, 8 bits:
+  //   row 0: 0x84 7           five 7s
+  //   row 1: 0x01 1 2         literal 1 2; 0xFD 1: two more 7s; 0xFF 0: one 0xFF
+  //   row 2: 0xFE 0           row 1 again
+  //   row 3: 0x7F 2           three 0s; 0x7D 1: one-byte samples; 0x81 9: two 9s
+  const std::vector<std::uint8_t> data = {0x84, 7,    0x01, 1,    2, 0xFD, 1, 0xFF, 0,
+                                          0xFE, 0,    0x7F, 2,    0x7D, 1, 0x81, 9};
+  const std::string path = Write(Wpg2(5, 4, 4, 1, data));
+  DibHandle dib;
+  ASSERT_EQ(DecodeWPG(nullptr, path, &dib), kOk);
+  ASSERT_EQ(dib->bitCount(), 8);
+  const std::uint32_t want[4][5] = {{7, 7, 7, 7, 7}, {1, 2, 7, 7, 255}, {1, 2, 7, 7, 255}, {0, 0, 0, 9, 9}};
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 5; ++x) {
+      EXPECT_EQ(GetPixel(*dib, x, y), want[y][x]) << x << "," << y;
+    }
+  }
+  EXPECT_EQ(dib->colors()[9].rgbGreen, 246);
+
+  // 1 bit, 10 x 3 (two bytes a row): one run of six 0xA5 bytes covers all three rows.
+  ASSERT_EQ(DecodeWPG(nullptr, Write(Wpg2(10, 3, 1, 1, {0x85, 0xA5})), &dib), kOk);
+  for (int y = 0; y < 3; ++y) {
+    EXPECT_EQ(GetPixel(*dib, 0, y), 1u);
+    EXPECT_EQ(GetPixel(*dib, 1, y), 0u);
+    EXPECT_EQ(GetPixel(*dib, 8, y), 1u);
+    EXPECT_EQ(GetPixel(*dib, 9, y), 0u);
+  }
+}
+
+TEST_F(WpgTest, VersionTwoRunLengthFaults) {
+  const std::vector<std::pair<std::vector<std::uint8_t>, Code>> cases = {
+      {{0x84, 7, 0x7E, 0x84, 7}, kUnsupportedVariant},  // XOR rows: readers disagree on it
+      {{0x7D, 2, 0x84, 7, 0x84, 7}, kUnsupportedVariant},  // two-byte samples
+      {{0xFE, 1}, kCorrupt},                           // a row repeat before any row
+      {{0x01, 1, 2, 0xFE, 1}, kCorrupt},               // a row repeat inside a row
+      {{0x84, 7, 0xFE, 1}, kCorrupt},                  // two more rows in a two-row picture
+      {{0x84, 7, 0x85, 7}, kCorrupt},                  // a run past the picture
+      {{0x84, 7, 0x09, 1, 2}, kCorrupt},               // a literal past the picture
+      {{0x84, 7, 0x03, 1, 2}, kTruncated},             // a literal cut short
+      {{0x84, 7}, kTruncated},                         // one row of two
+  };
+  for (const auto& [data, code] : cases) {
+    DibHandle dib;
+    EXPECT_EQ(DecodeWPG(nullptr, Write(Wpg2(5, 2, 4, 1, data)), &dib), code) << data.size();
+    EXPECT_EQ(dib, nullptr);
+  }
+  DibHandle dib;
+  EXPECT_EQ(DecodeWPG(nullptr, Write(Wpg2(5, 2, 4, 2, {0x84, 7, 0x84, 7})), &dib), kUnsupportedVariant);
+}
+
+TEST_F(WpgTest, PeerReadsVersionTwoRunLengthAsWeDo) {
+  KM_REQUIRE_PEER("convert-im6.q16");
+  const std::vector<std::uint8_t> data = {0x84, 7,    0x01, 1,    2, 0xFD, 1, 0xFF, 0,
+                                          0xFE, 0,    0x7F, 2,    0x7D, 1, 0x81, 9};
+  const std::string path = Write(Wpg2(5, 4, 4, 1, data));
+  DibHandle ours;
+  ASSERT_EQ(DecodeWPG(nullptr, path, &ours), kOk);
+  DibHandle seen = km::test::PeerRead(path);
+  ASSERT_NE(seen, nullptr);
+  std::string why;
+  EXPECT_TRUE(km::test::SameColours(*ours, *seen, 0, &why)) << why;
+}
+
 class WpgRoundTrip : public WpgTest, public ::testing::WithParamInterface<std::tuple<int, int, int>> {};
 
 TEST_P(WpgRoundTrip, PixelsAndPaletteSurvive) {

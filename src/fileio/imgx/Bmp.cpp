@@ -2,10 +2,17 @@
 // 1, 2, 4, 8, 16, 24 and 32 bits, bottom-up or top-down, bit fields, and the RLE8 and
 // RLE4 encodings. 2 bits are widened to 4, 16 and 32 bits to 24. Written as Windows
 // RGB, OS/2, or Windows RLE (RLE4 for 4-bit images, RLE8 for 8-bit ones).
+//
+// Read as leniently as the common readers are, and no further: a packed DIB (".dib"
+// files and clipboard dumps start at the info header, without the "BM" file header),
+// RLE runs that pass the row's width (writers that encode the row padding) clipped at
+// the width, and an OS/2 1.x colour table shorter than 2^bits entries when the pixel
+// offset leaves room for no more.
 
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <span>
 
 #include "fileio/imgx/Bmp.h"
 #include "fileio/imgx/CodecKit.h"
@@ -41,12 +48,44 @@ struct BmpHeader {
   std::size_t tableAt = 0;    // file offset of the colour table
 };
 
-Code ReadHeader(ByteReader& r, BmpHeader* h) {
-  if (r.size() < 26 || r.u8() != 'B' || r.u8() != 'M') {
-    return kNotThisFormat;
+// The info header sizes the readers know: OS/2 1.x, OS/2 2.x (16 and 64), Windows 3
+// (40), with masks (52, 56), version 4 (108) and version 5 (124).
+bool KnownInfoSize(std::uint32_t size) {
+  return size == 12 || size == 16 || size == 40 || size == 52 || size == 56 || size == 64 || size == 108 ||
+         size == 124;
+}
+
+// A file without the "BM" file header that starts with a packed DIB: a known info header
+// size and one colour plane.
+bool IsPackedDibFile(const std::uint8_t* data, std::size_t size) {
+  if (size < 16) {
+    return false;
   }
-  r.skip(8);
-  h->offBits = r.u32le();
+  ByteReader r(data, size);
+  const std::uint32_t infoSize = r.u32le();
+  r.skip(infoSize == 12 ? 4 : 8);
+  return KnownInfoSize(infoSize) && r.u16le() == 1;
+}
+
+// True when a file is read as a packed DIB: it lacks the "BM" file header and starts
+// like one.
+bool StartsPackedDib(const std::vector<std::uint8_t>& file) {
+  return !(file.size() >= 2 && file[0] == 'B' && file[1] == 'M') && IsPackedDibFile(file.data(), file.size());
+}
+
+// `packed`: the data starts at the info header and the pixels follow the colour table.
+Code ReadHeader(ByteReader& r, bool packed, BmpHeader* h) {
+  if (packed) {
+    if (r.size() < 12) {
+      return kNotThisFormat;
+    }
+  } else {
+    if (r.size() < 26 || r.u8() != 'B' || r.u8() != 'M') {
+      return kNotThisFormat;
+    }
+    r.skip(8);
+    h->offBits = r.u32le();
+  }
   h->infoSize = r.u32le();
   if (!r.ok()) {
     return kTruncated;
@@ -117,15 +156,20 @@ bool MakeChannel(std::uint32_t mask, Channel* c) {
   return (c->max & (c->max + 1)) == 0;  // contiguous run of ones
 }
 
-// RLE8 / RLE4 into a bottom-up image of 8 or 4 bits. Runs and deltas that leave the
-// row or the image are corrupt; data ending before the end-of-bitmap escape is
-// truncated.
+// RLE8 / RLE4 into a bottom-up image of 8 or 4 bits. Runs that pass the row's width
+// are clipped at it, as Windows clips them (some writers encode the row padding); runs
+// below the last row and deltas that leave the row or the image are corrupt; data
+// ending before the end-of-bitmap escape is truncated.
 Code DecodeRle(ByteReader& r, Dib& dib, bool four, ProgressWindow progress) {
   const int w = dib.width();
   const int h = dib.height();
   int x = 0;
   int y = 0;  // stored row, 0 = bottom
+  // Writes pixel x and moves on; past the width nothing is written and x stays at w.
   auto put = [&](int value) {
+    if (x >= w) {
+      return;
+    }
     std::uint8_t* row = dib.row(y);
     if (four) {
       row[x >> 1] = static_cast<std::uint8_t>((x & 1) ? (row[x >> 1] & 0xF0) | (value & 0x0F)
@@ -145,7 +189,7 @@ Code DecodeRle(ByteReader& r, Dib& dib, bool four, ProgressWindow progress) {
       return kTruncated;
     }
     if (count > 0) {
-      if (y >= h || x + static_cast<int>(count) > w) {
+      if (y >= h) {
         return kCorrupt;
       }
       for (unsigned i = 0; i < count; ++i) {
@@ -185,7 +229,7 @@ Code DecodeRle(ByteReader& r, Dib& dib, bool four, ProgressWindow progress) {
         if (p == nullptr) {
           return kTruncated;
         }
-        if (y >= h || x + static_cast<int>(value) > w) {
+        if (y >= h) {
           return kCorrupt;
         }
         for (unsigned i = 0; i < value; ++i) {
@@ -197,10 +241,10 @@ Code DecodeRle(ByteReader& r, Dib& dib, bool four, ProgressWindow progress) {
   }
 }
 
-Code DecodeBytes(const std::vector<std::uint8_t>& file, ProgressWindow progress, DibHandle* out) {
-  ByteReader r(file);
+Code DecodeBytes(std::span<const std::uint8_t> file, bool packed, ProgressWindow progress, DibHandle* out) {
+  ByteReader r(file.data(), file.size());
   BmpHeader h;
-  Code c = ReadHeader(r, &h);
+  Code c = ReadHeader(r, packed, &h);
   if (c != kOk) {
     return c;
   }
@@ -237,6 +281,13 @@ Code DecodeBytes(const std::vector<std::uint8_t>& file, ProgressWindow progress,
     colours = h.clrUsed != 0 ? static_cast<int>(h.clrUsed) : (1 << bits);
   }
   const std::size_t entrySize = h.os2 ? 3 : 4;
+  // OS/2 1.x headers have no colour count; writers that store fewer than 2^bits
+  // entries say so only through the pixel offset, and the table is as long as it
+  // leaves room for (at least one entry).
+  if (h.os2 && colours > 1 && h.offBits >= h.tableAt + entrySize &&
+      h.offBits < h.tableAt + entrySize * static_cast<std::size_t>(colours)) {
+    colours = static_cast<int>((h.offBits - h.tableAt) / entrySize);
+  }
   if (!r.seek(h.tableAt) || r.remaining() < entrySize * static_cast<std::size_t>(colours)) {
     return kTruncated;
   }
@@ -479,29 +530,13 @@ Code EncodeBytes(ProgressWindow progress, const Dib& dib, int kind, ByteWriter& 
 
 }  // namespace
 
-namespace {
-
-// A packed DIB behind a 14-byte file header whose pixel offset is 0, which the reader
-// takes as "the pixels follow the colour table".
-std::vector<std::uint8_t> AsBmpFile(const std::uint8_t* data, std::size_t size) {
-  std::vector<std::uint8_t> file(14 + size, 0);
-  file[0] = 'B';
-  file[1] = 'M';
-  if (size != 0) {
-    std::memcpy(file.data() + 14, data, size);
-  }
-  return file;
-}
-
-}  // namespace
-
 Code DecodePackedDib(const std::uint8_t* data, std::size_t size, ProgressWindow progress, DibHandle* out) {
   if (out == nullptr) {
     return kInvalidParameter;
   }
   out->reset();
   try {
-    const Code c = DecodeBytes(AsBmpFile(data, size), progress, out);
+    const Code c = DecodeBytes({data, size}, true, progress, out);
     return c == kNotThisFormat ? kCorrupt : c;  // the container said it is a bitmap
   } catch (const std::bad_alloc&) {
     out->reset();
@@ -510,31 +545,26 @@ Code DecodePackedDib(const std::uint8_t* data, std::size_t size, ProgressWindow 
 }
 
 Code PackedDibSize(const std::uint8_t* data, std::size_t size, int* width, int* height, int* bits) {
-  try {
-    const std::vector<std::uint8_t> file = AsBmpFile(data, size);
-    ByteReader r(file);
-    BmpHeader h;
-    if (const Code c = ReadHeader(r, &h); c != kOk) {
-      return c == kNotThisFormat ? kCorrupt : c;
-    }
-    const std::int64_t ht = h.height < 0 ? -h.height : h.height;
-    if (!ValidSize(h.width, ht)) {
-      return kBadDimensions;
-    }
-    *width = static_cast<int>(h.width);
-    *height = static_cast<int>(ht);
-    *bits = h.bits;
-    return kOk;
-  } catch (const std::bad_alloc&) {
-    return kNoMemory;
+  ByteReader r(data, size);
+  BmpHeader h;
+  if (const Code c = ReadHeader(r, true, &h); c != kOk) {
+    return c == kNotThisFormat ? kCorrupt : c;
   }
+  const std::int64_t ht = h.height < 0 ? -h.height : h.height;
+  if (!ValidSize(h.width, ht)) {
+    return kBadDimensions;
+  }
+  *width = static_cast<int>(h.width);
+  *height = static_cast<int>(ht);
+  *bits = static_cast<int>(h.bits);
+  return kOk;
 }
 
 Code InfoBMP(const std::string& path, ImageInfo* info) {
   return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& file, ImageInfo* found) -> Code {
     ByteReader r(file);
     BmpHeader h;
-    if (const Code c = ReadHeader(r, &h); c != kOk) {
+    if (const Code c = ReadHeader(r, StartsPackedDib(file), &h); c != kOk) {
       return c;
     }
     FillInfo(0, static_cast<int>(h.width), static_cast<int>(h.height < 0 ? -h.height : h.height),
@@ -544,7 +574,9 @@ Code InfoBMP(const std::string& path, ImageInfo* info) {
 }
 
 Code DecodeBMP(ProgressWindow progress, const std::string& path, DibHandle* out) {
-  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& file) { return DecodeBytes(file, progress, out); });
+  return DecodeWholeFile(path, out, [&](const std::vector<std::uint8_t>& file) {
+    return DecodeBytes(file, StartsPackedDib(file), progress, out);
+  });
 }
 
 Code EncodeBMP(ProgressWindow progress, const std::string& path, const Dib* dib, int kind) {

@@ -3,11 +3,21 @@
 //   BMHD  width, height, origin, planes, masking, compression (0 none, 1 ByteRun1),
 //         transparent colour, aspect, page size
 //   CMAP  red, green, blue bytes per colour (only the first 2^planes are used)
-//   CAMG  display mode (HAM is refused; extra half-brite doubles 32 colours to 64)
+//   CAMG  display mode: hold-and-modify (HAM), extra half-brite (EHB)
 //   BODY  rows top first; in ILBM each row holds every plane's row in turn (plane 0 the
 //         least significant bit, rows padded to 16 bits) and a mask row when masking is 1.
 // With ByteRun1 a row is one stream: a run may pass from one plane into the next, but not
 // past the row.
+//
+// ILBM pictures come in four kinds:
+//   1..8 planes   colour-mapped, read as 1-, 4- or 8-bit images
+//   EHB           6 planes: indices 32..63 show the colours 0..31 at half brightness
+//   HAM6, HAM8    6 or 8 planes, read as 24 bits: the top two bits of a pixel say
+//                 whether its low bits index the 16 (64) base colours (0) or replace the
+//                 high bits of the blue (1), red (2) or green (3) of the pixel to its left,
+//                 whose low bits stay; each row starts from base colour 0
+//   deep          24 planes (8 each of red, green, blue, least significant first) or 32
+//                 (then 8 of alpha, dropped), read as 24 bits
 
 #include <algorithm>
 #include <cstring>
@@ -24,7 +34,10 @@ constexpr std::uint16_t kTypeIff = 7;
 constexpr std::uint32_t kCamgHam = 0x800;
 constexpr std::uint32_t kCamgHalfBrite = 0x80;
 
+enum class Kind { kMapped, kHam, kDeep };
+
 struct IffImage {
+  Kind kind = Kind::kMapped;
   bool chunky = false;  // "PBM "
   int width = 0;
   int height = 0;
@@ -98,29 +111,76 @@ Code Parse(const std::vector<std::uint8_t>& bytes, IffImage* img) {
   if (img->width == 0 || img->height == 0 || img->width > kMaxDibSide || img->height > kMaxDibSide) {
     return kBadDimensions;
   }
-  if (img->chunky ? img->planes != 8 : (img->planes < 1 || img->planes > 8)) {
+  if (img->compression > 1 || img->masking > 3) {
     return kUnsupportedVariant;
   }
-  if (img->compression > 1 || img->masking > 3 || (img->camg & kCamgHam) != 0) {
-    return kUnsupportedVariant;
+  const bool ham = (img->camg & kCamgHam) != 0;
+  if (img->chunky) {
+    return img->planes == 8 && !ham ? kOk : kUnsupportedVariant;
   }
-  return kOk;
+  if (ham) {
+    // HAM is defined for 6 and 8 planes only (the two hardware modes).
+    img->kind = Kind::kHam;
+    return img->planes == 6 || img->planes == 8 ? kOk : kUnsupportedVariant;
+  }
+  if (img->planes == 24 || img->planes == 32) {
+    img->kind = Kind::kDeep;
+    return kOk;
+  }
+  return img->planes >= 1 && img->planes <= 8 ? kOk : kUnsupportedVariant;
 }
 
-void SetPalette(Dib& dib, const IffImage& img, int count) {
+// The colour map of `count` entries: CMAP's colours (entries it lacks are black), a grey
+// ramp without CMAP. Extra half-brite entries 32..63 are always the halves of 0..31, as
+// the display shows them, whatever CMAP stores there.
+std::vector<RgbQuad> Palette(const IffImage& img, int count) {
+  std::vector<RgbQuad> table(static_cast<std::size_t>(count), RgbQuad{});
   const int fromMap = static_cast<int>(std::min<std::size_t>(img.cmapSize / 3, static_cast<std::size_t>(count)));
-  if (fromMap == 0) {
-    SetGreyRamp(dib, count);
-    return;
-  }
-  for (int i = 0; i < fromMap; ++i) {
-    SetColor(dib, i, img.cmap[3 * i], img.cmap[3 * i + 1], img.cmap[3 * i + 2]);
-  }
-  if ((img.camg & kCamgHalfBrite) != 0 && img.planes == 6) {
-    for (int i = 32; i < 64; ++i) {
-      const RgbQuad q = dib.colors()[i - 32];
-      SetColor(dib, i, q.rgbRed / 2, q.rgbGreen / 2, q.rgbBlue / 2);
+  for (int i = 0; i < count; ++i) {
+    if (fromMap == 0) {
+      const auto v = static_cast<std::uint8_t>(count > 1 ? i * 255 / (count - 1) : 0);
+      table[static_cast<std::size_t>(i)] = RgbQuad{v, v, v, 0};
+    } else if (i < fromMap) {
+      table[static_cast<std::size_t>(i)] = RgbQuad{img.cmap[3 * i + 2], img.cmap[3 * i + 1], img.cmap[3 * i], 0};
     }
+  }
+  if (fromMap > 0 && (img.camg & kCamgHalfBrite) != 0 && img.kind == Kind::kMapped && img.planes == 6) {
+    for (std::size_t i = 32; i < 64; ++i) {
+      const RgbQuad q = table[i - 32];
+      table[i] = RgbQuad{static_cast<std::uint8_t>(q.rgbBlue / 2), static_cast<std::uint8_t>(q.rgbGreen / 2),
+                         static_cast<std::uint8_t>(q.rgbRed / 2), 0};
+    }
+  }
+  return table;
+}
+
+// One row of HAM pixel values (6 or 8 bits) to blue, green, red.
+void HamRow(const std::uint8_t* values, int width, int planes, const std::vector<RgbQuad>& base, std::uint8_t* bgr) {
+  const int valueBits = planes - 2;
+  const unsigned valueMask = (1u << valueBits) - 1;
+  const int shift = 8 - valueBits;
+  const unsigned keep = (1u << shift) - 1;
+  RgbQuad c = base[0];
+  for (int x = 0; x < width; ++x) {
+    const unsigned v = values[x] & valueMask;
+    const auto modify = [&](std::uint8_t level) { return static_cast<std::uint8_t>((level & keep) | (v << shift)); };
+    switch (values[x] >> valueBits) {
+      case 0:
+        c = base[v];
+        break;
+      case 1:
+        c.rgbBlue = modify(c.rgbBlue);
+        break;
+      case 2:
+        c.rgbRed = modify(c.rgbRed);
+        break;
+      default:
+        c.rgbGreen = modify(c.rgbGreen);
+        break;
+    }
+    bgr[3 * x] = c.rgbBlue;
+    bgr[3 * x + 1] = c.rgbGreen;
+    bgr[3 * x + 2] = c.rgbRed;
   }
 }
 
@@ -137,16 +197,21 @@ Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress
   if (!WithinBudget(rowBytes, static_cast<std::uint64_t>(img.height), img.bodySize, img.compression ? 64 : 1)) {
     return kTruncated;
   }
-  const int bits = DibBitsFor(img.planes);
-  const int colors = 1 << img.planes;
+  const bool mapped = img.kind == Kind::kMapped;
+  const int bits = mapped ? DibBitsFor(img.planes) : 24;
+  const int colors = mapped ? 1 << img.planes : 0;
   DibHandle dib;
   if (const Code c = NewDib(img.width, img.height, bits, colors, &dib); c != kOk) {
     return c;
   }
-  SetPalette(*dib, img, colors);
+  const std::vector<RgbQuad> palette =
+      Palette(img, img.kind == Kind::kDeep ? 0 : 1 << (img.kind == Kind::kHam ? img.planes - 2 : img.planes));
+  if (mapped) {
+    std::copy(palette.begin(), palette.end(), dib->colors());
+  }
   ByteReader in(img.body, img.bodySize);
   std::vector<std::uint8_t> row(rowBytes);
-  std::vector<std::uint8_t> indices(width);
+  std::vector<std::uint8_t> indices(width * (img.kind == Kind::kDeep ? 3 : 1));
   for (int y = 0; y < img.height; ++y) {
     if (RowCancelled(progress, y, img.height)) {
       return kCancelled;
@@ -161,11 +226,28 @@ Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress
         return r == RunResult::kOverrun ? kCorrupt : kTruncated;
       }
     }
+    std::uint8_t* dst = TopRow(*dib, y);
     if (img.chunky) {
-      std::memcpy(TopRow(*dib, y), row.data(), width);
+      std::memcpy(dst, row.data(), width);
+    } else if (img.kind == Kind::kDeep) {
+      // Eight planes each of red, green and blue.
+      std::uint8_t* channel[3] = {indices.data(), indices.data() + width, indices.data() + 2 * width};
+      for (int c = 0; c < 3; ++c) {
+        PlanesToIndices(row.data() + planeBytes * 8 * static_cast<std::size_t>(c), planeBytes, 8, img.width,
+                        channel[c]);
+      }
+      for (std::size_t x = 0; x < width; ++x) {
+        dst[3 * x] = channel[2][x];
+        dst[3 * x + 1] = channel[1][x];
+        dst[3 * x + 2] = channel[0][x];
+      }
     } else {
       PlanesToIndices(row.data(), planeBytes, img.planes, img.width, indices.data());
-      PackIndices(indices.data(), img.width, bits, TopRow(*dib, y));
+      if (img.kind == Kind::kHam) {
+        HamRow(indices.data(), img.width, img.planes, palette, dst);
+      } else {
+        PackIndices(indices.data(), img.width, bits, dst);
+      }
     }
   }
   *out = std::move(dib);

@@ -36,6 +36,23 @@ bool IsBmp(const Prefix& p) {
   return h == 12 || h == 16 || h == 40 || h == 52 || h == 56 || h == 64 || h == 108 || h == 124;
 }
 
+// A packed DIB without the "BM" file header (".dib" files, clipboard dumps): a known
+// info header size, one plane, a bit count a bitmap can have and a non-zero size.
+bool IsPackedDib(const Prefix& p) {
+  const std::uint32_t size = p.u32le(0);
+  const bool core = size == 12;
+  if (p.n < 16 || !(core || size == 16 || size == 40 || size == 52 || size == 56 || size == 64 || size == 108 ||
+                    size == 124)) {
+    return false;
+  }
+  const std::uint32_t width = core ? p.u16le(4) : p.u32le(4);
+  const std::uint32_t height = core ? p.u16le(6) : p.u32le(8);
+  const unsigned planes = core ? p.u16le(8) : p.u16le(12);
+  const unsigned bits = core ? p.u16le(10) : p.u16le(14);
+  return width != 0 && height != 0 && planes == 1 &&
+         (bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32);
+}
+
 bool IsPcx(const Prefix& p) {
   const unsigned v = p.u8(1);
   const unsigned bpp = p.u8(3);
@@ -174,6 +191,7 @@ std::uint16_t Recognise(const Prefix& p) {
   if (IsPict(p, 512) || IsPict(p, 0)) return 113;
   if (IsGemImg(p)) return 8;
   if (IsHeaderlessMacPaint(p)) return 13;
+  if (IsPackedDib(p)) return 4;
   if (IsTarga(p)) return 20;
   if (IsHaloCut(p)) return 3;
   if (IsCgm(p)) return 111;

@@ -4,6 +4,8 @@
 // Version 1 stores the rows as they are. Version 2 puts a map of each row's coded size
 // after the header, then codes each row: a zero byte, a count and a value repeat the
 // value; any other byte n introduces n literal bytes. A row must come out exactly full.
+// A row whose map entry is 0 has no coded bytes and is blank (white), as Paint itself
+// and the other readers show it.
 
 #include <algorithm>
 #include <cstring>
@@ -108,7 +110,7 @@ Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress
     for (std::uint16_t& size : map) {
       size = in.u16le();
       // Three bytes of a run stand for at most 255.
-      if (rowBytes > static_cast<std::size_t>(size) * 85) {
+      if (size != 0 && rowBytes > static_cast<std::size_t>(size) * 85) {
         return kCorrupt;
       }
       total += size;
@@ -134,6 +136,10 @@ Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress
       }
     } else {
       const std::size_t size = map[static_cast<std::size_t>(y)];
+      if (size == 0) {
+        std::memset(row, 0xFF, rowBytes);
+        continue;
+      }
       if (const Code c = UnpackRow(in.take(size), size, row, rowBytes); c != kOk) {
         return c;
       }

@@ -1,8 +1,13 @@
 // TIFF through libtiff, first page only. Errors and warnings go to per-file handlers
 // that record them silently. Strip images that are bilevel, grey, palette or 8-bit RGB
 // are read row by row at their own depth (1, 4 or 8 bits with a table, or 24 bits);
-// anything else (tiles, planar data, 16 bits, CMYK, YCbCr JPEG) through libtiff's
-// RGBA reader into 24 bits. Written with no compression, CCITT modified Huffman,
+// anything else (tiles, planar data, 16 bits, CMYK, YCbCr JPEG, CIE L*a*b*) through
+// libtiff's RGBA reader into 24 bits; what that refuses (12-bit and other odd sample
+// sizes, 32-bit integers, floating point, 16-bit palettes) sample by sample
+// (TiffSamples.h) before the file is refused. The file's bytes are handed to libtiff as
+// a mapped file, as a file opened from disk would be: libtiff's reads from a mapping
+// accept strips and tiles whose stored byte counts exceed what they decode to, which
+// its plain reads refuse and other readers take. Written with no compression, CCITT modified Huffman,
 // CCITT Group 3 (both 1-bit only), LZW or PackBits.
 
 #include <tiffio.h>
@@ -16,6 +21,8 @@
 
 #include "fileio/imgx/CodecKit.h"
 #include "fileio/imgx/Imgx.h"
+#include "fileio/imgx/TiffSamples.h"
+#include "imaging/MemoryCeiling.h"
 
 namespace km::imgx {
 
@@ -65,7 +72,16 @@ extern "C" toff_t MemSeek(thandle_t h, toff_t off, int whence) {
 }
 extern "C" int MemClose(thandle_t) { return 0; }
 extern "C" toff_t MemSize(thandle_t h) { return static_cast<Memory*>(h)->size; }
-extern "C" int MemMap(thandle_t, void**, toff_t*) { return 0; }
+// The whole file is in memory already; libtiff only reads from the mapping.
+extern "C" int MemMap(thandle_t h, void** base, toff_t* size) {
+  auto* m = static_cast<Memory*>(h);
+  if (m->data == nullptr) {
+    return 0;
+  }
+  *base = const_cast<std::uint8_t*>(m->data);
+  *size = m->size;
+  return 1;
+}
 extern "C" void MemUnmap(thandle_t, void*, toff_t) {}
 
 struct TiffCloser {
@@ -116,8 +132,14 @@ void ReadExtra(TIFF* tif, ImageExtra* extra) {
   }
 }
 
-// Rows through libtiff's RGBA reader, into 24 bits.
+// Rows through libtiff's RGBA reader, into 24 bits. Its raster of 4 bytes a pixel is
+// charged to the memory ceiling beside the image before either is allocated.
 Code ReadRgba(TIFF* tif, int w, int h, ProgressWindow progress, DibHandle* out) {
+  const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+  MemoryCharge charge;
+  if (!MemoryCharge::Take(std::uint64_t{4} * pixels, &charge)) {
+    return kNoMemory;
+  }
   DibHandle dib;
   Code c = NewDib(w, h, 24, 0, &dib);
   if (c != kOk) {
@@ -126,7 +148,7 @@ Code ReadRgba(TIFF* tif, int w, int h, ProgressWindow progress, DibHandle* out) 
   if (RowCancelled(progress, 0, h)) {
     return kCancelled;
   }
-  std::vector<std::uint32_t> raster(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+  std::vector<std::uint32_t> raster(pixels);
   if (TIFFReadRGBAImageOriented(tif, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), raster.data(),
                                 ORIENTATION_BOTLEFT, 0) != 1) {
     return kCorrupt;
@@ -175,11 +197,13 @@ Code DecodeFile(TIFF* tif, std::size_t fileSize, ProgressWindow progress, DibHan
   }
   if (!native) {
     char message[1024];
-    if (TIFFRGBAImageOK(tif, message) != 1) {
-      return kUnsupportedVariant;
+    // The RGBA reader passes palettes of more than 8 bits but has no way to draw them.
+    const bool widePalette = photometric == PHOTOMETRIC_PALETTE && bps > 8;
+    if (!widePalette && TIFFRGBAImageOK(tif, message) == 1) {
+      *throughRgba = true;
+      return ReadRgba(tif, w, h, progress, out);
     }
-    *throughRgba = true;
-    return ReadRgba(tif, w, h, progress, out);
+    return TiffSamplesReadable(tif) ? ReadTiffSamples(tif, w, h, progress, out) : kUnsupportedVariant;
   }
   DibHandle dib;
   const int colours = outBits <= 8 ? (1 << outBits) : 0;
@@ -267,7 +291,7 @@ Code DecodeBytes(const std::vector<std::uint8_t>& file, ProgressWindow progress,
   }
   Memory mem{file.data(), file.size(), 0, 0};
   auto opts = QuietOptions(&mem);
-  TiffPtr tif(TIFFClientOpenExt("memory", "rm", &mem, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap,
+  TiffPtr tif(TIFFClientOpenExt("memory", "r", &mem, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap,
                                 MemUnmap, opts.get()));
   if (!tif) {
     return mem.pos >= file.size() ? kTruncated : kCorrupt;
@@ -401,7 +425,7 @@ Code InfoTIF(const std::string& path, ImageInfo* info) {
   return InfoWholeFile(path, info, [](const std::vector<std::uint8_t>& f, ImageInfo* found) -> Code {
     Memory mem{f.data(), f.size(), 0, 0};
     auto opts = QuietOptions(&mem);
-    TiffPtr tif(TIFFClientOpenExt("memory", "rm", &mem, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap,
+    TiffPtr tif(TIFFClientOpenExt("memory", "r", &mem, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap,
                                   MemUnmap, opts.get()));
     if (!tif) {
       return kNotThisFormat;

@@ -9,8 +9,15 @@
 //   0x80|n, v   n copies of v          0x80, n   n bytes of 0xFF
 //   n, n bytes  n literal bytes        0x00, n   the previous row n more times
 // Version 2 files (WordPerfect 6.0) have a record class and type, a palette record 0x0C
-// of RGBA entries and bitmap data records 0x0E; this writer stores their rows
-// unpacked.
+// of RGBA entries and bitmap data records 0x0E, whose rows are stored as they are or
+// run-length coded (compression 1) in a stream that also runs on from row to row:
+//   0x00..0x7C  n + 1 literal bytes         0x80..0xFC  (n & 0x7F) + 1 copies of a byte
+//   0x7F, n     n + 1 bytes of 0x00         0xFF, n     n + 1 bytes of 0xFF
+//   0xFD, n     n + 1 more copies of the last repeated byte
+//   0xFE, n     the previous row n + 1 more times (at the start of a row)
+//   0x7D, n     bytes per sample; only 1 is read
+//   0x7E        XOR with the previous row; refused, since readers disagree on it
+// This writer stores version 2 rows unpacked.
 
 #include <algorithm>
 #include <cstring>
@@ -53,13 +60,15 @@ void PutVarLength(ByteWriter& w, std::uint32_t v) {
   }
 }
 
+enum class Packing { kNone, kVersion1, kVersion2 };
+
 struct Bitmap {
   int width = 0;
   int height = 0;
   int depth = 0;  // bits per stored pixel
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
-  bool packed = true;
+  Packing packing = Packing::kVersion1;
 };
 
 // Unpacks a version 1 pixel stream into out[0..total), rows of rowBytes, top row
@@ -122,6 +131,95 @@ Code UnpackRows(const Bitmap& bm, std::size_t rowBytes, std::uint8_t* out, std::
   return kOk;
 }
 
+// Unpacks a version 2 run-length stream as UnpackRows does a version 1 one.
+Code UnpackRows2(const Bitmap& bm, std::size_t rowBytes, std::uint8_t* out, std::size_t total) {
+  ByteReader in(bm.data, bm.size);
+  std::size_t at = 0;
+  std::uint8_t repeated = 0;  // the byte the last repeat run held
+  auto fill = [&](std::size_t count, std::uint8_t v) {
+    if (count > total - at) {
+      return false;
+    }
+    if (out != nullptr) {
+      std::memset(out + at, v, count);
+    }
+    at += count;
+    return true;
+  };
+  while (at < total) {
+    const std::uint8_t b = in.u8();
+    std::uint8_t n = 0;
+    if (b == 0x7D || b == 0x7F || b == 0xFD || b == 0xFE || b == 0xFF) {
+      n = in.u8();
+    }
+    if (!in.ok()) {
+      return kTruncated;
+    }
+    const std::size_t count = std::size_t{n} + 1;
+    bool fits = true;
+    switch (b) {
+      case 0x7D:
+        if (n != 1) {
+          return kUnsupportedVariant;  // samples of several bytes
+        }
+        break;
+      case 0x7E:
+        return kUnsupportedVariant;
+      case 0x7F:
+        fits = fill(count, 0x00);
+        break;
+      case 0xFF:
+        fits = fill(count, 0xFF);
+        break;
+      case 0xFD:
+        fits = fill(count, repeated);
+        break;
+      case 0xFE: {
+        if (at % rowBytes != 0 || at == 0) {
+          return kCorrupt;  // a row repeat inside a row, or before the first row
+        }
+        std::size_t bytes = 0;
+        if (!CheckedMul(count, rowBytes, &bytes) || bytes > total - at) {
+          return kCorrupt;
+        }
+        for (std::size_t k = 0; k < count; ++k) {
+          if (out != nullptr) {
+            std::memcpy(out + at, out + at - rowBytes, rowBytes);
+          }
+          at += rowBytes;
+        }
+        break;
+      }
+      default:
+        if ((b & 0x80) != 0) {
+          repeated = in.u8();
+          if (!in.ok()) {
+            return kTruncated;
+          }
+          fits = fill(std::size_t{b & 0x7Fu} + 1, repeated);
+        } else {
+          const std::size_t literal = std::size_t{b} + 1;
+          if (literal > total - at) {
+            return kCorrupt;
+          }
+          const std::uint8_t* src = in.take(literal);
+          if (src == nullptr) {
+            return kTruncated;
+          }
+          if (out != nullptr) {
+            std::memcpy(out + at, src, literal);
+          }
+          at += literal;
+        }
+        break;
+    }
+    if (!fits) {
+      return kCorrupt;  // a run past the end of the picture
+    }
+  }
+  return kOk;
+}
+
 Code MakeImage(ProgressWindow progress, const Bitmap& bm, const std::vector<RgbQuad>& palette, bool havePalette,
                DibHandle* out) {
   if (bm.width < 1 || bm.height < 1 || bm.width > kMaxDibSide || bm.height > kMaxDibSide) {
@@ -132,16 +230,17 @@ Code MakeImage(ProgressWindow progress, const Bitmap& bm, const std::vector<RgbQ
   }
   const std::size_t rowBytes = (static_cast<std::size_t>(bm.width) * bm.depth + 7) / 8;
   const std::size_t total = rowBytes * static_cast<std::size_t>(bm.height);
-  if (bm.packed) {
-    if (const Code c = UnpackRows(bm, rowBytes, nullptr, total); c != kOk) {
+  const auto unpack = bm.packing == Packing::kVersion1 ? UnpackRows : UnpackRows2;
+  if (bm.packing != Packing::kNone) {
+    if (const Code c = unpack(bm, rowBytes, nullptr, total); c != kOk) {
       return c;
     }
   } else if (bm.size < total) {
     return kTruncated;
   }
   std::vector<std::uint8_t> raw(total);
-  if (bm.packed) {
-    if (const Code c = UnpackRows(bm, rowBytes, raw.data(), total); c != kOk) {
+  if (bm.packing != Packing::kNone) {
+    if (const Code c = unpack(bm, rowBytes, raw.data(), total); c != kOk) {
       return c;
     }
   } else {
@@ -279,10 +378,10 @@ Code ParseVersion2(ProgressWindow progress, ByteReader& in, DibHandle* out) {
         case 4: bm.depth = 8; break;
         default: return kUnsupportedVariant;
       }
-      if (compression != 0) {
+      if (compression > 1) {
         return kUnsupportedVariant;
       }
-      bm.packed = false;
+      bm.packing = compression == 0 ? Packing::kNone : Packing::kVersion2;
       bm.data = rec.cursor();
       bm.size = rec.remaining();
       return MakeImage(progress, bm, palette, havePalette, out);
