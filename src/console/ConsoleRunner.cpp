@@ -15,6 +15,7 @@
 #include "app/CommandLineRun.h"
 #include "batch/BatchRun.h"
 #include "fileio/FileTypeTable.h"
+#include "fileio/filters/ImportFilters.h"
 #include "imaging/MemoryCeiling.h"
 #include "script/CommandLine.h"
 #include "script/ScriptFile.h"
@@ -291,7 +292,7 @@ int RunConsole(const std::vector<std::string>& given, Profile& profile) {
 
   InterruptGuard interrupts;
   ConsoleObserver observer;
-  const FileTypeTable types;
+  const FileTypeTable types = LoadFileTypeTable(profile);
   BatchRun run(script, settings, profile, observer, messages, types);
   gRun.store(&run);
   if (gInterrupts > 0) {
