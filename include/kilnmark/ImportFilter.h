@@ -14,7 +14,9 @@
  *
  * Memory: every block a filter hands over (preferences, file types, metafile) is
  * allocated with malloc(); the program releases it with free(). The library is unloaded
- * after each file, so a filter keeps no state between files.
+ * after each file, so a filter keeps no state between files; one built on libraries
+ * that cannot be loaded a second time (GObject types, as librsvg registers) links with
+ * -Wl,-z,nodelete and so stays loaded.
  *
  * Result codes of ImportGr, as the program reports them: 0 success; 5301 (and 5307,
  * 5308, 5314) the file cannot be read; 100 (and 5310, 5319, 5355) the user stopped it;
