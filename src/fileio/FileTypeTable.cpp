@@ -96,22 +96,33 @@ std::string FileTypeTable::filterText() const {
   return s;
 }
 
-std::string UpperExtension(const std::string& path) {
+namespace {
+
+// The characters after the last "." of the file name; false when it has no ".".
+bool RawExtension(const std::string& path, std::string* ext) {
   const std::size_t slash = path.find_last_of('/');
   const std::size_t dot = path.find_last_of('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-    return {};
+    return false;
   }
-  std::string ext = path.substr(dot + 1);
-  for (char& c : ext) {
+  *ext = path.substr(dot + 1);
+  for (char& c : *ext) {
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   }
+  return true;
+}
+
+}  // namespace
+
+std::string UpperExtension(const std::string& path) {
+  std::string ext;
+  RawExtension(path, &ext);
   return ext;
 }
 
 std::string ExtensionKey(const std::string& path) {
-  std::string ext = UpperExtension(path);
-  if (ext.size() > 3) {
+  std::string ext;
+  if (!RawExtension(path, &ext) || ext.size() > 3) {
     return {};
   }
   ext.resize(3, ' ');
