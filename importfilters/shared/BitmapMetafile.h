@@ -26,7 +26,7 @@ inline constexpr long long kMaxPixels = 1LL << 26;
 int MakeBitmapMetafile(const std::uint8_t* bgra, int width, int height, long stride, bool premultiplied,
                        KmPictInfo* picture);
 
-// The file's path from the file specification.
-inline const char* SpecPath(const KmFileSpec* file) { return file->fullName; }
+// The file's path from the file record.
+inline const char* ImportPath(const KmImportFile* file) { return file->fullName; }
 
 }  // namespace km::filterkit

@@ -87,9 +87,9 @@ KM_FILTER_EXPORT int GetFilterInfo(int16_t version, const char* /*options*/, KmF
 KM_FILTER_EXPORT void GetFilterPref(void* /*instance*/, void* /*window*/, KmFilterMemory /*preferences*/,
                                     uint16_t /*flags*/) {}
 
-KM_FILTER_EXPORT int ImportGr(void* /*deviceContext*/, const KmFileSpec* file, KmPictInfo* picture,
+KM_FILTER_EXPORT int ImportGr(void* /*deviceContext*/, const KmImportFile* file, KmPictInfo* picture,
                               KmFilterMemory /*preferences*/) {
-  GFile* source = g_file_new_for_path(SpecPath(file));
+  GFile* source = g_file_new_for_path(ImportPath(file));
   GError* error = nullptr;
   RsvgHandle* svg = rsvg_handle_new_from_gfile_sync(source, RSVG_HANDLE_FLAGS_NONE, nullptr, &error);
   g_object_unref(source);

@@ -76,10 +76,10 @@ KM_FILTER_EXPORT int GetFilterInfo(int16_t version, const char* /*options*/, KmF
 KM_FILTER_EXPORT void GetFilterPref(void* /*instance*/, void* /*window*/, KmFilterMemory /*preferences*/,
                                     uint16_t /*flags*/) {}
 
-KM_FILTER_EXPORT int ImportGr(void* /*deviceContext*/, const KmFileSpec* file, KmPictInfo* picture,
+KM_FILTER_EXPORT int ImportGr(void* /*deviceContext*/, const KmImportFile* file, KmPictInfo* picture,
                               KmFilterMemory /*preferences*/) {
   try {
-    return Import(SpecPath(file), picture);
+    return Import(ImportPath(file), picture);
   } catch (...) {  // nothing may cross the C interface
     return kNoMemory;
   }

@@ -42,11 +42,11 @@ typedef void* KmFilterMemory;
 
 /* The file to read. The path is NUL-terminated and starts 10 bytes into the record; the
  * record is as long as the path needs. */
-typedef struct KmFileSpec {
+typedef struct KmImportFile {
   uint16_t flags;       /* 0 */
   uint16_t reserved[4]; /* 0 */
   char fullName[];      /* the file's path */
-} KmFileSpec;
+} KmImportFile;
 
 /* What ImportGr fills in; zeroed by the program before the call. */
 typedef struct KmPictInfo {
@@ -68,7 +68,7 @@ typedef int (*KmGetFilterInfo)(int16_t version, const char* options, KmFilterMem
 typedef void (*KmGetFilterPref)(void* instance, void* window, KmFilterMemory preferences, uint16_t flags);
 
 /* deviceContext: null on this platform. Returns 0 and fills picture, or a result code. */
-typedef int (*KmImportGr)(void* deviceContext, const KmFileSpec* file, KmPictInfo* picture,
+typedef int (*KmImportGr)(void* deviceContext, const KmImportFile* file, KmPictInfo* picture,
                           KmFilterMemory preferences);
 
 #ifdef __cplusplus

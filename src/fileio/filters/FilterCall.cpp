@@ -41,11 +41,11 @@ imgx::Code MapFilterResult(int r) {
   }
 }
 
-// The file specification: the path starts 10 bytes in and runs as long as it needs.
-std::vector<std::byte> FileSpec(const std::string& path) {
-  static_assert(offsetof(KmFileSpec, fullName) == 10);
-  std::vector<std::byte> block(offsetof(KmFileSpec, fullName) + path.size() + 1);
-  std::memcpy(block.data() + offsetof(KmFileSpec, fullName), path.c_str(), path.size() + 1);
+// The file record: the path starts 10 bytes in and runs as long as it needs.
+std::vector<std::byte> FileRecord(const std::string& path) {
+  static_assert(offsetof(KmImportFile, fullName) == 10);
+  std::vector<std::byte> block(offsetof(KmImportFile, fullName) + path.size() + 1);
+  std::memcpy(block.data() + offsetof(KmImportFile, fullName), path.c_str(), path.size() + 1);
   return block;
 }
 
@@ -77,9 +77,9 @@ imgx::Code CallImportFilter(const std::string& library, const std::string& optio
   if (import == nullptr) {
     return imgx::kFilterNoPicture;
   }
-  std::vector<std::byte> spec = FileSpec(path);
+  std::vector<std::byte> record = FileRecord(path);
   KmPictInfo picture{};
-  const int r = import(nullptr, reinterpret_cast<const KmFileSpec*>(spec.data()), &picture, preferences);
+  const int r = import(nullptr, reinterpret_cast<const KmImportFile*>(record.data()), &picture, preferences);
   std::unique_ptr<std::uint8_t, FreeBlock> metafile(static_cast<std::uint8_t*>(picture.metafile));
   if (r != 0) {
     return MapFilterResult(r);

@@ -75,7 +75,7 @@ const char* OptionsOf(KmFilterMemory preferences) {
   return p != nullptr && p->magic == kPreferenceMagic ? p->options : "";
 }
 
-[[maybe_unused]] int Import(const KmFileSpec* file, KmPictInfo* picture, KmFilterMemory preferences) {
+[[maybe_unused]] int Import(const KmImportFile* file, KmPictInfo* picture, KmFilterMemory preferences) {
   const Options o = Parse(OptionsOf(preferences));
   Log(o, "import " + std::string(file->fullName));
   Log(o, "pid " + std::to_string(getpid()));
@@ -138,7 +138,7 @@ KM_FILTER_EXPORT void GetFilterPref(void* /*instance*/, void* /*window*/, KmFilt
 }
 
 #ifdef TEST_FILTER_IMPORT
-KM_FILTER_EXPORT int TEST_FILTER_IMPORT(void* /*deviceContext*/, const KmFileSpec* file, KmPictInfo* picture,
+KM_FILTER_EXPORT int TEST_FILTER_IMPORT(void* /*deviceContext*/, const KmImportFile* file, KmPictInfo* picture,
                                         KmFilterMemory preferences) {
   return Import(file, picture, preferences);
 }
