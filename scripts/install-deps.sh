@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev xvfb xauth x11-apps fonts-dejavu-core twm xfonts-base
   libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev libcairo2-dev libexiv2-dev
+  libwebp-dev librsvg2-dev
   libgtest-dev libbenchmark-dev
   nlohmann-json3-dev
   imagemagick libmagickcore-6.q16-6-extra graphicsmagick netpbm ghostscript libwmf-bin exiv2

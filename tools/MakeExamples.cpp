@@ -223,5 +223,11 @@ int main(int argc, char** argv) {
   framed.Append(Output(9, 0, "out/examples/framed-jpg"));
   ok = ok && SaveScript((root / "examples" / "framed-jpg.rsq").string(), framed);
 
+  // The pictures as they are read, PNG: what scripts/convert-webp-svg.sh runs over the
+  // WebP and SVG samples of examples/filters/.
+  km::CScript png;
+  png.Append(Output(18, 0, "out/examples/filters-png"));
+  ok = ok && SaveScript((root / "examples" / "filters-png.rsq").string(), png);
+
   return ok ? 0 : 1;
 }

@@ -71,7 +71,10 @@ inline constexpr int kKeepMetadataDefault = 1;
 inline constexpr char kImportFilters[] = "ImportFilters";
 inline constexpr char kEnable[] = "Enable";
 inline constexpr char kINISection[] = "INISection";
+// 1: every import filter runs in the host program, none in this process.
+inline constexpr char kIsolate[] = "Isolate";
 inline constexpr int kEnableDefault = 1;
+inline constexpr int kIsolateDefault = 0;
 inline constexpr char kINISectionDefault[] = "MS Graphic Import Filters";
 
 // Section "CustomColors": 16 colours of 4 bytes (0x00BBGGRR, little-endian), binary.

@@ -17,6 +17,7 @@
 #include "console/ClusterOptions.h"
 #include "console/ScriptText.h"
 #include "fileio/FileTypeTable.h"
+#include "fileio/filters/ImportFilters.h"
 #include "imaging/MemoryCeiling.h"
 #include "script/CommandLine.h"
 #include "script/ScriptFile.h"
@@ -329,7 +330,7 @@ int RunConsole(const std::vector<std::string>& given, Profile& profile) {
 
   InterruptGuard interrupts;
   ConsoleObserver observer(records);
-  const FileTypeTable types;
+  const FileTypeTable types = LoadFileTypeTable(profile);
   BatchRun run(script, settings, profile, observer, messages, types);
   gRun.store(&run);
   if (gInterrupts > 0) {

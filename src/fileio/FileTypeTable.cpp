@@ -36,10 +36,13 @@ int CompareKeysNoCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
-// "desc|*.ext|": the seventh character from the end and the last one become NUL.
+// "desc|*.ext|": the separator before the pattern and the last one become NUL. For a
+// three-character pattern ("*.GIF", "*.X  ") the first is the seventh character from
+// the end; a filter's longer extension ("*.WEBP") moves it.
 std::string StoredPair(const std::string& text) {
   std::string s = text;
-  s[s.size() - 7] = '\0';
+  const std::size_t bar = s.rfind('|', s.size() - 2);
+  s[bar == std::string::npos ? s.size() - 7 : bar] = '\0';
   s[s.size() - 1] = '\0';
   return s;
 }
@@ -73,6 +76,16 @@ int FileTypeTable::findKey(const std::string& key, bool filtersOnly) const {
   return 0;
 }
 
+int FileTypeTable::findFilterExtension(const std::string& extension) const {
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const int slot = entries_[i].type - kTypeFirstFilter;
+    if (slot >= kFirstFilterSlot && slot < kSlotCount && slots_[static_cast<std::size_t>(slot)].extension == extension) {
+      return static_cast<int>(i) + 1;
+    }
+  }
+  return 0;
+}
+
 std::string FileTypeTable::filterText() const {
   // "All Files|*.*|" with both separators turned into NUL.
   std::string s = LoadString(kAllFilesId);
@@ -83,18 +96,34 @@ std::string FileTypeTable::filterText() const {
   return s;
 }
 
-std::string ExtensionKey(const std::string& path) {
+namespace {
+
+// The characters after the last "." of the file name; false when it has no ".".
+bool RawExtension(const std::string& path, std::string* ext) {
   const std::size_t slash = path.find_last_of('/');
   const std::size_t dot = path.find_last_of('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-    return {};
+    return false;
   }
-  std::string ext = path.substr(dot + 1);
-  if (ext.size() > 3) {
-    return {};
-  }
-  for (char& c : ext) {
+  *ext = path.substr(dot + 1);
+  for (char& c : *ext) {
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string UpperExtension(const std::string& path) {
+  std::string ext;
+  RawExtension(path, &ext);
+  return ext;
+}
+
+std::string ExtensionKey(const std::string& path) {
+  std::string ext;
+  if (!RawExtension(path, &ext) || ext.size() > 3) {
+    return {};
   }
   ext.resize(3, ' ');
   return ext;

@@ -30,6 +30,7 @@ struct ImportFilterSlot {
   std::string libraryPath;  // empty: slot unused
   std::string name;         // display name (the profile key)
   std::string options;
+  std::string extension;    // as registered, upper-cased: "SVG", "WEBP"
   int kind = 0;             // 0 loads into this process, 1 runs through the host program
 };
 
@@ -55,6 +56,10 @@ public:
   // with filtersOnly, the first such entry with a code of 500 or above. 0 when none.
   int findKey(const std::string& key, bool filtersOnly = false) const;
 
+  // The first import-filter entry registered under `extension` whole (upper-cased, any
+  // length): how an extension longer than three characters finds its filter. 0 when none.
+  int findFilterExtension(const std::string& extension) const;
+
   // "All Files", NUL, "*.*", NUL, then each entry's description, NUL, pattern, NUL.
   std::string filterText() const;
 
@@ -70,5 +75,9 @@ private:
 // of the file name, padded with blanks to three; empty when there is none or it is
 // longer than three characters (such extensions match no key).
 std::string ExtensionKey(const std::string& path);
+
+// The upper-cased characters after the last "." of the file name, of any length; empty
+// when there is none.
+std::string UpperExtension(const std::string& path);
 
 }  // namespace km

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "fileio/filters/ImportFilters.h"
 #include "fileio/meta/Meta.h"
 
 namespace km {
@@ -25,14 +26,32 @@ bool CanOpen(const std::string& path) {
   return true;
 }
 
-// Import filters read their slot's library; until they are registered no slot holds
-// one, so a filter type answers "filter not available".
-Code ReadThroughFilter(const FileTypeTable& table, ImageTypeCode type) {
+// The prompt flag the metafile calls take: 1 when the stored "WMF_Prompt" is 0.
+int MetafilePromptFlag(const InputPreferences& preferences) { return preferences.metafilePrompt == 0 ? 1 : 0; }
+
+// Reads through the filter in the type's slot: in this process for kind 0, in the
+// host program for kind 1.
+Code ReadThroughFilter(ProgressWindow progress, const FileTypeTable& table, const InputPreferences& preferences,
+                       ImageTypeCode type, const std::string& path, DibHandle* out) {
   const int slot = type - kTypeFirstFilter;
   if (slot < 0 || slot >= FileTypeTable::kSlotCount || table.slot(slot).libraryPath.empty()) {
     return kFilterUnavailable;
   }
-  return kFilterUnavailable;
+  const ImportFilterSlot& s = table.slot(slot);
+  const int prompt = MetafilePromptFlag(preferences);
+  return s.kind == 0 ? ImportFilterRead(progress, s, path, out, prompt) : FilterHostRead(progress, s, path, out, prompt);
+}
+
+// The entry a path's extension names: the first whose key is the padded extension
+// (with filtersOnly, the first such import filter), or, for an extension longer than
+// three characters, the first import filter registered under it whole. 0 when none.
+int EntryForExtension(const FileTypeTable& table, const std::string& path, bool filtersOnly) {
+  const std::string key = ExtensionKey(path);
+  if (!key.empty()) {
+    return table.findKey(key, filtersOnly);
+  }
+  const std::string extension = UpperExtension(path);
+  return extension.size() > 3 ? table.findFilterExtension(extension) : 0;
 }
 
 Code RequestInfo(ImageTypeCode type, const std::string& path, imgx::ImageInfo* info) {
@@ -63,9 +82,6 @@ Code RequestInfo(ImageTypeCode type, const std::string& path, imgx::ImageInfo* i
     default: return kNoReader;
   }
 }
-
-// The prompt flag the metafile calls take: 1 when the stored "WMF_Prompt" is 0.
-int MetafilePromptFlag(const InputPreferences& preferences) { return preferences.metafilePrompt == 0 ? 1 : 0; }
 
 // CGM and Lotus drawings: decoded into a metafile, rendered at its own size, deleted.
 template <typename DecodeMeta>
@@ -173,8 +189,7 @@ ImageTypeCode ResolveImageType(const FileTypeTable& table, const std::string& pa
       t = table.entry(tableIndex).type;
     }
   } else {
-    const std::string key = ExtensionKey(path);
-    const int n = key.empty() ? 0 : table.findKey(key);
+    const int n = EntryForExtension(table, path, false);
     if (n != 0) {
       t = table.entry(n).type;
     } else if (imgx::ImageType(path, &t) != imgx::kOk) {
@@ -199,7 +214,7 @@ ReadResult ReadImageFile(ProgressWindow progress, const FileTypeTable& table, co
   }
   Code r = 0;
   if (t >= kTypeFirstFilter) {
-    r = ReadThroughFilter(table, t);
+    r = ReadThroughFilter(progress, table, preferences, t, path, &result.image);
   } else {
     imgx::ImageInfo info;
     RequestInfo(t, path, &info);
@@ -215,10 +230,9 @@ ReadResult ReadImageFile(ProgressWindow progress, const FileTypeTable& table, co
     result.transparentIndex = -1;
     if (tableIndex == 0 && r != imgx::kCancelled && r != imgx::kNoMemory && r != 304 && r != 503 && r != 512 &&
         r != 532) {
-      const std::string key = ExtensionKey(path);
-      const int n = key.empty() ? 0 : table.findKey(key, true);
+      const int n = EntryForExtension(table, path, true);
       if (n != 0) {
-        r = ReadThroughFilter(table, table.entry(n).type);
+        r = ReadThroughFilter(progress, table, preferences, table.entry(n).type, path, &result.image);
       }
     }
   }

@@ -2,7 +2,9 @@
 
 // Turning a file path into an image: the type is taken from the chosen file-type
 // entry, else from the extension, else from the file's contents, and the matching
-// decoder of the format library reads it.
+// decoder of the format library reads it, or the import filter registered for the type
+// (fileio/filters/ImportFilters.h), which also reads a file of the extension it holds
+// when the library fails on it and "All Files" was chosen.
 
 #include <cstdint>
 #include <string>
@@ -51,7 +53,7 @@ struct ReadResult {
 
 // Reads `path`. tableIndex is the dialog's filter index minus one (0 = "All Files", -1 =
 // none). The code is 0, 201 when the file cannot be opened, 103 when its type is not
-// recognised, 1000 for a type without a reader, or the decoder's code. A photograph
+// recognised, 1000 for a type without a reader, or the decoder's or filter's code. A photograph
 // is turned upright after decoding when preferences.autoOrient says so; when that
 // cannot be done (no memory) it stays as stored and its metadata says how it lies.
 ReadResult ReadImageFile(ProgressWindow progress, const FileTypeTable& table, const InputPreferences& preferences,

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "fileio/IoSettings.h"
+#include "fileio/filters/ImportFilters.h"
 #include "gui/batch/BatchStatusDialog.h"
 
 namespace km::gui {
@@ -28,6 +29,8 @@ BatchSession::BatchSession(std::shared_ptr<const CScript> script, BatchSettings 
   // The run reads the settings as they are now and writes only the prompt flag.
   SaveInputPreferences(runProfile_, LoadInputPreferences(profile_));
   SaveOutputOptions(runProfile_, LoadOutputOptions(profile_));
+  // The same import filters as the input dialog's, so its entry numbers name the same types.
+  types_ = LoadFileTypeTable(profile_);
   dialog_ = new BatchStatusDialog(profile_, messages_, owner);
   dialog_->setAttribute(Qt::WA_DeleteOnClose, false);
   connect(dialog_, &BatchStatusDialog::abortPressed, this, &BatchSession::requestAbort);

@@ -12,6 +12,7 @@
 #include "batch/ListFile.h"
 #include "common/Settings.h"
 #include "fileio/FileTypeTable.h"
+#include "fileio/filters/ImportFilters.h"
 #include "fileio/IoSettings.h"
 #include "gui/batch/BatchInputDlg.h"
 #include "gui/batch/BatchOutputDlg.h"
@@ -41,7 +42,7 @@ OutputOptions InteractiveDefaults() {
 
 void EditorWindow::startBatch() {
   if (busy_ || testing_) return;
-  const FileTypeTable types;
+  const FileTypeTable types = LoadFileTypeTable(profile_);
   const CScriptCommand* scriptOutput = script_.FindCode(kSetOutputOptions);
 
   CBatchInputDlg input(types, this);
