@@ -32,9 +32,9 @@ for t in "${targets[@]}"; do
     seeds+=(fuzz/regress/"$t")
   fi
   /usr/bin/time -f '%U %S' -o "$log.time" \
-    build/fuzz/bin/fuzz_"$t" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+    build/fuzz/bin/fuzz_"$t" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "$found" "${seeds[@]}" >"$log" 2>&1 || true
-  cpu=$(awk '{printf "%.1f", ($1+$2)/60}' "$log.time")
+  cpu=$(tail -n 1 "$log.time" | awk '{printf "%.1f", ($1+$2)/60}')
   runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo 0)
   crashes=$(ls -A "$artifacts" | wc -l)
   echo "$t: ${cpu} CPU-minutes, ${runs:-0} executions, $crashes crashing inputs"
