@@ -121,6 +121,25 @@ KM_TARGET_AVX2 void BlendRowAvx2(const std::uint16_t* top, std::uint32_t w0, con
   BlendRowBody(top, w0, bottom, w1, d, count, out);
 }
 
+// Where every column and the row take one source pixel each, the weighted sum is that
+// pixel times cx * cy, which the blend divides back out exactly: the row is a plain
+// gather of source pixels at the byte offsets `pick`. Three-byte pixels move as four
+// bytes, the spare byte overwritten by the next pixel, for the first `wide` columns,
+// whose read and write stay inside their rows.
+template <int Channels>
+void PickRow(const std::uint8_t* __restrict line, const std::uint32_t* __restrict pick, int wide, int dw,
+             std::uint8_t* __restrict out) {
+  int c = 0;
+  if constexpr (Channels == 3) {
+    for (; c < wide; ++c) {
+      std::memcpy(out + static_cast<std::size_t>(c) * 3, line + pick[c], 4);
+    }
+  }
+  for (; c < dw; ++c) {
+    std::memcpy(out + static_cast<std::size_t>(c) * Channels, line + pick[c], Channels);
+  }
+}
+
 template <int Channels>
 OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const std::vector<TwoTaps>& across,
                      const std::vector<TwoTaps>& down, std::uint32_t norm) {
@@ -139,6 +158,25 @@ OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const st
     store.resize(2 * count);
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
+  }
+  // Columns that each take one source pixel (integer factors, the same size).
+  const bool picking =
+      std::all_of(across.begin(), across.end(), [](const TwoTaps& t) { return t.w1 == 0; });
+  std::vector<std::uint32_t> pick;
+  int wide = 0;
+  if (picking) {
+    try {
+      pick.resize(across.size());
+    } catch (const std::bad_alloc&) {
+      return kOutOfMemory;
+    }
+    const auto rowBytes = static_cast<std::uint32_t>(src.width()) * Channels;
+    for (std::size_t c = 0; c < across.size(); ++c) {
+      pick[c] = static_cast<std::uint32_t>(across[c].src0) * Channels;
+    }
+    while (wide < dw - 1 && pick[static_cast<std::size_t>(wide)] + 4 <= rowBytes) {
+      ++wide;
+    }
   }
   std::uint16_t* rows[2] = {store.data(), store.data() + count};
   int held[2] = {-1, -1};
@@ -168,6 +206,10 @@ OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const st
         std::memcpy(dst.row(r), dst.row(r - 1), count);
         continue;
       }
+    }
+    if (picking && t.w1 == 0) {
+      PickRow<Channels>(src.row(t.src0), pick.data(), wide, dw, dst.row(r));
+      continue;
     }
     const int top = spreadRow(t.src0, -1);
     const int bottom = spreadRow(t.src1, top);
