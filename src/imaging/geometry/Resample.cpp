@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "imaging/CpuFeatures.h"
+#if KM_HAVE_AVX2_PATHS
+#include <immintrin.h>
+#endif
 #include "imaging/geometry/Geometry.h"
 #include "imaging/geometry/PixelAccess.h"
 
@@ -108,10 +111,93 @@ template <int Channels>
 void SpreadRowPlain(const std::uint8_t* line, const TwoTaps* across, int dw, std::uint16_t* out) {
   SpreadRowBody<Channels>(line, across, dw, out);
 }
+
+// One value of a spread row: channel j % Channels of destination column j / Channels.
 template <int Channels>
-KM_TARGET_AVX2 void SpreadRowAvx2(const std::uint8_t* line, const TwoTaps* across, int dw, std::uint16_t* out) {
-  SpreadRowBody<Channels>(line, across, dw, out);
+KM_ALWAYS_INLINE std::uint16_t SpreadValue(const std::uint8_t* line, const TwoTaps* across, std::size_t j) {
+  const TwoTaps& t = across[j / Channels];
+  const std::size_t ch = j % Channels;
+  return static_cast<std::uint16_t>(line[static_cast<std::size_t>(t.src0) * Channels + ch] * t.w0 +
+                                    line[static_cast<std::size_t>(t.src1) * Channels + ch] * t.w1);
 }
+
+// The wide spread takes the values of a row eight at a time, one 16-bit lane each.
+// While enlarging, the source bytes of eight values (at most four pixels) lie in one
+// 16-byte window of the line; two byte shuffles put the first and the second pixel's
+// channel into the low byte of each lane. Products and sums stay below 2^16, so 16-bit
+// multiplies give the plain loop's values. Groups whose window would leave the line
+// (the right edge, tiny sources) are worked out one value at a time.
+struct SpreadPlan {
+  std::vector<std::int32_t> window;    // per group: the window's first byte in the line, or -1
+  std::vector<std::uint8_t> shuffles;  // 32 per group: first pixels', then second pixels'
+  std::vector<std::uint16_t> weights;  // 16 per group: first pixels', then second pixels'
+};
+
+template <int Channels>
+void PlanSpread(const std::vector<TwoTaps>& across, int srcWidth, SpreadPlan* plan) {
+  const std::size_t groups = across.size() * Channels / 8;
+  const int lineBytes = srcWidth * Channels;
+  plan->window.assign(groups, -1);
+  plan->shuffles.assign(groups * 32, 0x80);  // 0x80 clears the high byte of each lane
+  plan->weights.assign(groups * 16, 0);
+  for (std::size_t g = 0; g < groups; ++g) {
+    int offsets[2][8];
+    int lo = lineBytes;
+    int hi = 0;
+    for (std::size_t i = 0; i < 8; ++i) {
+      const std::size_t j = 8 * g + i;
+      const TwoTaps& t = across[j / Channels];
+      const auto ch = static_cast<int>(j % Channels);
+      offsets[0][i] = t.src0 * Channels + ch;
+      offsets[1][i] = t.src1 * Channels + ch;
+      lo = std::min({lo, offsets[0][i], offsets[1][i]});
+      hi = std::max({hi, offsets[0][i], offsets[1][i]});
+    }
+    const int start = std::min(lo, lineBytes - 16);
+    if (start < 0 || hi - start >= 16) {
+      continue;
+    }
+    plan->window[g] = start;
+    for (std::size_t i = 0; i < 8; ++i) {
+      const std::size_t j = 8 * g + i;
+      const TwoTaps& t = across[j / Channels];
+      plan->shuffles[32 * g + 2 * i] = static_cast<std::uint8_t>(offsets[0][i] - start);
+      plan->shuffles[32 * g + 16 + 2 * i] = static_cast<std::uint8_t>(offsets[1][i] - start);
+      plan->weights[16 * g + i] = static_cast<std::uint16_t>(t.w0);
+      plan->weights[16 * g + 8 + i] = static_cast<std::uint16_t>(t.w1);
+    }
+  }
+}
+
+#if KM_HAVE_AVX2_PATHS
+template <int Channels>
+KM_TARGET_AVX2 void SpreadRowAvx2(const std::uint8_t* line, const SpreadPlan& plan, const TwoTaps* across,
+                                  std::size_t count, std::uint16_t* out) {
+  const std::size_t groups = plan.window.size();
+  for (std::size_t g = 0; g < groups; ++g) {
+    std::uint16_t* o = out + 8 * g;
+    const std::int32_t start = plan.window[g];
+    if (start < 0) {
+      for (std::size_t i = 0; i < 8; ++i) {
+        o[i] = SpreadValue<Channels>(line, across, 8 * g + i);
+      }
+      continue;
+    }
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + start));
+    const std::uint8_t* s = plan.shuffles.data() + 32 * g;
+    const std::uint16_t* w = plan.weights.data() + 16 * g;
+    const __m128i first = _mm_mullo_epi16(_mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s))),
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
+    const __m128i second =
+        _mm_mullo_epi16(_mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16))),
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_add_epi16(first, second));
+  }
+  for (std::size_t j = 8 * groups; j < count; ++j) {
+    out[j] = SpreadValue<Channels>(line, across, j);
+  }
+}
+#endif
 void BlendRowPlain(const std::uint16_t* top, std::uint32_t w0, const std::uint16_t* bottom, std::uint32_t w1,
                    float d, std::size_t count, std::uint8_t* out) {
   BlendRowBody(top, w0, bottom, w1, d, count, out);
@@ -147,15 +233,18 @@ OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const st
   const int dh = dst.height();
   const std::size_t count = static_cast<std::size_t>(dw) * Channels;
   const bool avx2 = cpu::UseAvx2();
-  const auto spread = avx2 ? SpreadRowAvx2<Channels> : SpreadRowPlain<Channels>;
   const auto blend = avx2 ? BlendRowAvx2 : BlendRowPlain;
   const auto divisor = static_cast<float>(norm);
 
   // Two spread rows, each remembering its source row: the walk goes up the image, so
   // consecutive destination rows mostly reuse them.
   std::vector<std::uint16_t> store;
+  SpreadPlan plan;
   try {
     store.resize(2 * count);
+    if (avx2) {
+      PlanSpread<Channels>(across, src.width(), &plan);
+    }
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
   }
@@ -188,7 +277,15 @@ OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const st
       }
     }
     const int slot = keep >= 0 ? 1 - keep : (held[0] <= held[1] ? 0 : 1);
-    spread(src.row(y), across.data(), dw, rows[slot]);
+#if KM_HAVE_AVX2_PATHS
+    if (avx2) {
+      SpreadRowAvx2<Channels>(src.row(y), plan, across.data(), count, rows[slot]);
+    } else {
+      SpreadRowPlain<Channels>(src.row(y), across.data(), dw, rows[slot]);
+    }
+#else
+    SpreadRowPlain<Channels>(src.row(y), across.data(), dw, rows[slot]);
+#endif
     held[slot] = y;
     return slot;
   };
