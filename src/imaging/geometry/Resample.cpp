@@ -133,6 +133,13 @@ struct SpreadPlan {
   std::vector<std::uint16_t> weights;  // 16 per group: first pixels', then second pixels'
 };
 
+// The first byte of a 16-byte window of the line holding all `n` offsets, or -1.
+int WindowStart(const int* offsets, std::size_t n, int lineBytes) {
+  const auto [lo, hi] = std::minmax_element(offsets, offsets + n);
+  const int start = std::min(*lo, lineBytes - 16);
+  return start < 0 || *hi - start >= 16 ? -1 : start;
+}
+
 template <int Channels>
 void PlanSpread(const std::vector<TwoTaps>& across, int srcWidth, SpreadPlan* plan) {
   const std::size_t groups = across.size() * Channels / 8;
@@ -141,28 +148,24 @@ void PlanSpread(const std::vector<TwoTaps>& across, int srcWidth, SpreadPlan* pl
   plan->shuffles.assign(groups * 32, 0x80);  // 0x80 clears the high byte of each lane
   plan->weights.assign(groups * 16, 0);
   for (std::size_t g = 0; g < groups; ++g) {
-    int offsets[2][8];
-    int lo = lineBytes;
-    int hi = 0;
+    int offsets[16];  // first pixels', then second pixels'
     for (std::size_t i = 0; i < 8; ++i) {
       const std::size_t j = 8 * g + i;
       const TwoTaps& t = across[j / Channels];
       const auto ch = static_cast<int>(j % Channels);
-      offsets[0][i] = t.src0 * Channels + ch;
-      offsets[1][i] = t.src1 * Channels + ch;
-      lo = std::min({lo, offsets[0][i], offsets[1][i]});
-      hi = std::max({hi, offsets[0][i], offsets[1][i]});
+      offsets[i] = t.src0 * Channels + ch;
+      offsets[8 + i] = t.src1 * Channels + ch;
     }
-    const int start = std::min(lo, lineBytes - 16);
-    if (start < 0 || hi - start >= 16) {
+    const int start = WindowStart(offsets, 16, lineBytes);
+    if (start < 0) {
       continue;
     }
     plan->window[g] = start;
     for (std::size_t i = 0; i < 8; ++i) {
       const std::size_t j = 8 * g + i;
       const TwoTaps& t = across[j / Channels];
-      plan->shuffles[32 * g + 2 * i] = static_cast<std::uint8_t>(offsets[0][i] - start);
-      plan->shuffles[32 * g + 16 + 2 * i] = static_cast<std::uint8_t>(offsets[1][i] - start);
+      plan->shuffles[32 * g + 2 * i] = static_cast<std::uint8_t>(offsets[i] - start);
+      plan->shuffles[32 * g + 16 + 2 * i] = static_cast<std::uint8_t>(offsets[8 + i] - start);
       plan->weights[16 * g + i] = static_cast<std::uint16_t>(t.w0);
       plan->weights[16 * g + 8 + i] = static_cast<std::uint16_t>(t.w1);
     }
@@ -226,6 +229,64 @@ void PickRow(const std::uint8_t* __restrict line, const std::uint32_t* __restric
   }
 }
 
+// The wide gather: sixteen bytes of the row at a time by one byte shuffle of a 16-byte
+// window of the line, which holds them while each column moves on by at most a pixel.
+struct PickPlan {
+  std::vector<std::int32_t> window;    // per group: the window's first byte in the line, or -1
+  std::vector<std::uint8_t> shuffles;  // 16 per group
+};
+
+template <int Channels>
+KM_ALWAYS_INLINE std::uint8_t PickValue(const std::uint8_t* line, const std::uint32_t* pick, std::size_t j) {
+  return line[pick[j / Channels] + j % Channels];
+}
+
+template <int Channels>
+void PlanPick(const std::vector<std::uint32_t>& pick, int srcWidth, PickPlan* plan) {
+  const std::size_t groups = pick.size() * Channels / 16;
+  plan->window.assign(groups, -1);
+  plan->shuffles.assign(groups * 16, 0);
+  for (std::size_t g = 0; g < groups; ++g) {
+    int offsets[16];
+    for (std::size_t i = 0; i < 16; ++i) {
+      const std::size_t j = 16 * g + i;
+      offsets[i] = static_cast<int>(pick[j / Channels] + j % Channels);
+    }
+    const int start = WindowStart(offsets, 16, srcWidth * Channels);
+    if (start < 0) {
+      continue;
+    }
+    plan->window[g] = start;
+    for (std::size_t i = 0; i < 16; ++i) {
+      plan->shuffles[16 * g + i] = static_cast<std::uint8_t>(offsets[i] - start);
+    }
+  }
+}
+
+#if KM_HAVE_AVX2_PATHS
+template <int Channels>
+KM_TARGET_AVX2 void PickRowAvx2(const std::uint8_t* line, const PickPlan& plan, const std::uint32_t* pick,
+                                std::size_t count, std::uint8_t* out) {
+  const std::size_t groups = plan.window.size();
+  for (std::size_t g = 0; g < groups; ++g) {
+    std::uint8_t* o = out + 16 * g;
+    const std::int32_t start = plan.window[g];
+    if (start < 0) {
+      for (std::size_t i = 0; i < 16; ++i) {
+        o[i] = PickValue<Channels>(line, pick, 16 * g + i);
+      }
+      continue;
+    }
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + start));
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(plan.shuffles.data() + 16 * g));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, s));
+  }
+  for (std::size_t j = 16 * groups; j < count; ++j) {
+    out[j] = PickValue<Channels>(line, pick, j);
+  }
+}
+#endif
+
 template <int Channels>
 OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const std::vector<TwoTaps>& across,
                      const std::vector<TwoTaps>& down, std::uint32_t norm) {
@@ -252,17 +313,21 @@ OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const st
   const bool picking =
       std::all_of(across.begin(), across.end(), [](const TwoTaps& t) { return t.w1 == 0; });
   std::vector<std::uint32_t> pick;
+  PickPlan pickPlan;
   int wide = 0;
   if (picking) {
     try {
       pick.resize(across.size());
+      for (std::size_t c = 0; c < across.size(); ++c) {
+        pick[c] = static_cast<std::uint32_t>(across[c].src0) * Channels;
+      }
+      if (avx2) {
+        PlanPick<Channels>(pick, src.width(), &pickPlan);
+      }
     } catch (const std::bad_alloc&) {
       return kOutOfMemory;
     }
     const auto rowBytes = static_cast<std::uint32_t>(src.width()) * Channels;
-    for (std::size_t c = 0; c < across.size(); ++c) {
-      pick[c] = static_cast<std::uint32_t>(across[c].src0) * Channels;
-    }
     while (wide < dw - 1 && pick[static_cast<std::size_t>(wide)] + 4 <= rowBytes) {
       ++wide;
     }
@@ -305,6 +370,12 @@ OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const st
       }
     }
     if (picking && t.w1 == 0) {
+#if KM_HAVE_AVX2_PATHS
+      if (avx2) {
+        PickRowAvx2<Channels>(src.row(t.src0), pickPlan, pick.data(), count, dst.row(r));
+        continue;
+      }
+#endif
       PickRow<Channels>(src.row(t.src0), pick.data(), wide, dw, dst.row(r));
       continue;
     }
