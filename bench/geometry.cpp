@@ -53,6 +53,10 @@ void BM_ResampleHalf(benchmark::State& s) {
 void BM_ResampleDouble(benchmark::State& s) {
   Run(s, [](auto src, auto out) { return km::ResampleDIB(nullptr, src, out, kWidth * 2, kHeight * 2); });
 }
+// Enlarging by a factor that is not whole: every other column and row blends two pixels.
+void BM_ResampleOneAndHalf(benchmark::State& s) {
+  Run(s, [](auto src, auto out) { return km::ResampleDIB(nullptr, src, out, kWidth * 3 / 2, kHeight * 3 / 2); });
+}
 void BM_RotateFree30(benchmark::State& s) {
   Run(s, [](auto src, auto out) { return km::RotateDIB(nullptr, src, out, 30, 1, 0, 0, 0); });
 }
@@ -73,6 +77,7 @@ void BM_MotionBlur10(benchmark::State& s) {
 BENCHMARK(BM_Copy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResampleHalf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ResampleDouble)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ResampleOneAndHalf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RotateFree30)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PerspectiveHorizontal)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PerspectiveVertical)->Unit(benchmark::kMillisecond);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -121,6 +122,31 @@ TEST(ResampleDefinition, SameSizeGivesTheSourceBack) {
     ASSERT_EQ(ResampleDIB(nullptr, src.get(), &out, 61, 23), kOk);
     ExpectSameBytes(*out, *src);
   });
+}
+
+// Whole factors take one source pixel per destination pixel, other factors blend two;
+// widths whose rows have no padding put the last pixel against the end of the image.
+TEST(ResampleDefinition, RandomEnlargementsMatchTheWeightedMean) {
+  std::mt19937 pick(2024);
+  const auto draw = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(pick); };
+  for (int n = 0; n < 60; ++n) {
+    const int sw = n % 4 == 0 ? 4 * draw(1, 12) : draw(1, 48);
+    const int sh = draw(1, 10);
+    const bool whole = n % 2 == 0;
+    const int dw = whole ? sw * draw(1, 4) : draw(sw, 4 * sw + 3);
+    const int dh = whole ? sh * draw(1, 4) : draw(sh, 4 * sh + 3);
+    for (int bits : {8, 24}) {
+      const DibHandle src = RandomImage(sw, sh, bits, static_cast<std::uint32_t>(n * 7 + bits));
+      const DibHandle want = ResampleByDefinition(*src, dw, dh);
+      test::ForBothLoopKinds([&](bool wide) {
+        SCOPED_TRACE(std::to_string(sw) + "x" + std::to_string(sh) + " -> " + std::to_string(dw) + "x" +
+                     std::to_string(dh) + " bits " + std::to_string(bits) + " " + test::LoopKindName(wide));
+        DibHandle out;
+        ASSERT_EQ(ResampleDIB(nullptr, src.get(), &out, dw, dh), kOk);
+        ExpectSameBytes(*out, *want);
+      });
+    }
+  }
 }
 
 // ---- Free rotation: bilinear samples in 1/1024 pixel, neighbours outside reading the

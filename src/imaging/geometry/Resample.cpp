@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "imaging/CpuFeatures.h"
+#if KM_HAVE_AVX2_PATHS
+#include <immintrin.h>
+#endif
 #include "imaging/geometry/Geometry.h"
 #include "imaging/geometry/PixelAccess.h"
 
@@ -108,10 +111,96 @@ template <int Channels>
 void SpreadRowPlain(const std::uint8_t* line, const TwoTaps* across, int dw, std::uint16_t* out) {
   SpreadRowBody<Channels>(line, across, dw, out);
 }
+
+// One value of a spread row: channel j % Channels of destination column j / Channels.
 template <int Channels>
-KM_TARGET_AVX2 void SpreadRowAvx2(const std::uint8_t* line, const TwoTaps* across, int dw, std::uint16_t* out) {
-  SpreadRowBody<Channels>(line, across, dw, out);
+KM_ALWAYS_INLINE std::uint16_t SpreadValue(const std::uint8_t* line, const TwoTaps* across, std::size_t j) {
+  const TwoTaps& t = across[j / Channels];
+  const std::size_t ch = j % Channels;
+  return static_cast<std::uint16_t>(line[static_cast<std::size_t>(t.src0) * Channels + ch] * t.w0 +
+                                    line[static_cast<std::size_t>(t.src1) * Channels + ch] * t.w1);
 }
+
+// The wide spread takes the values of a row eight at a time, one 16-bit lane each.
+// While enlarging, the source bytes of eight values (at most four pixels) lie in one
+// 16-byte window of the line; two byte shuffles put the first and the second pixel's
+// channel into the low byte of each lane. Products and sums stay below 2^16, so 16-bit
+// multiplies give the plain loop's values. Groups whose window would leave the line
+// (the right edge, tiny sources) are worked out one value at a time.
+struct SpreadPlan {
+  std::vector<std::int32_t> window;    // per group: the window's first byte in the line, or -1
+  std::vector<std::uint8_t> shuffles;  // 32 per group: first pixels', then second pixels'
+  std::vector<std::uint16_t> weights;  // 16 per group: first pixels', then second pixels'
+};
+
+// The first byte of a 16-byte window of the line holding all `n` offsets, or -1.
+int WindowStart(const int* offsets, std::size_t n, int lineBytes) {
+  const auto [lo, hi] = std::minmax_element(offsets, offsets + n);
+  const int start = std::min(*lo, lineBytes - 16);
+  return start < 0 || *hi - start >= 16 ? -1 : start;
+}
+
+template <int Channels>
+void PlanSpread(const std::vector<TwoTaps>& across, int srcWidth, SpreadPlan* plan) {
+  const std::size_t groups = across.size() * Channels / 8;
+  const int lineBytes = srcWidth * Channels;
+  plan->window.assign(groups, -1);
+  plan->shuffles.assign(groups * 32, 0x80);  // 0x80 clears the high byte of each lane
+  plan->weights.assign(groups * 16, 0);
+  for (std::size_t g = 0; g < groups; ++g) {
+    int offsets[16];  // first pixels', then second pixels'
+    for (std::size_t i = 0; i < 8; ++i) {
+      const std::size_t j = 8 * g + i;
+      const TwoTaps& t = across[j / Channels];
+      const auto ch = static_cast<int>(j % Channels);
+      offsets[i] = t.src0 * Channels + ch;
+      offsets[8 + i] = t.src1 * Channels + ch;
+    }
+    const int start = WindowStart(offsets, 16, lineBytes);
+    if (start < 0) {
+      continue;
+    }
+    plan->window[g] = start;
+    for (std::size_t i = 0; i < 8; ++i) {
+      const std::size_t j = 8 * g + i;
+      const TwoTaps& t = across[j / Channels];
+      plan->shuffles[32 * g + 2 * i] = static_cast<std::uint8_t>(offsets[i] - start);
+      plan->shuffles[32 * g + 16 + 2 * i] = static_cast<std::uint8_t>(offsets[8 + i] - start);
+      plan->weights[16 * g + i] = static_cast<std::uint16_t>(t.w0);
+      plan->weights[16 * g + 8 + i] = static_cast<std::uint16_t>(t.w1);
+    }
+  }
+}
+
+#if KM_HAVE_AVX2_PATHS
+template <int Channels>
+KM_TARGET_AVX2 void SpreadRowAvx2(const std::uint8_t* line, const SpreadPlan& plan, const TwoTaps* across,
+                                  std::size_t count, std::uint16_t* out) {
+  const std::size_t groups = plan.window.size();
+  for (std::size_t g = 0; g < groups; ++g) {
+    std::uint16_t* o = out + 8 * g;
+    const std::int32_t start = plan.window[g];
+    if (start < 0) {
+      for (std::size_t i = 0; i < 8; ++i) {
+        o[i] = SpreadValue<Channels>(line, across, 8 * g + i);
+      }
+      continue;
+    }
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + start));
+    const std::uint8_t* s = plan.shuffles.data() + 32 * g;
+    const std::uint16_t* w = plan.weights.data() + 16 * g;
+    const __m128i first = _mm_mullo_epi16(_mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s))),
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(w)));
+    const __m128i second =
+        _mm_mullo_epi16(_mm_shuffle_epi8(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16))),
+                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + 8)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_add_epi16(first, second));
+  }
+  for (std::size_t j = 8 * groups; j < count; ++j) {
+    out[j] = SpreadValue<Channels>(line, across, j);
+  }
+}
+#endif
 void BlendRowPlain(const std::uint16_t* top, std::uint32_t w0, const std::uint16_t* bottom, std::uint32_t w1,
                    float d, std::size_t count, std::uint8_t* out) {
   BlendRowBody(top, w0, bottom, w1, d, count, out);
@@ -121,6 +210,83 @@ KM_TARGET_AVX2 void BlendRowAvx2(const std::uint16_t* top, std::uint32_t w0, con
   BlendRowBody(top, w0, bottom, w1, d, count, out);
 }
 
+// Where every column and the row take one source pixel each, the weighted sum is that
+// pixel times cx * cy, which the blend divides back out exactly: the row is a plain
+// gather of source pixels at the byte offsets `pick`. Three-byte pixels move as four
+// bytes, the spare byte overwritten by the next pixel, for the first `wide` columns,
+// whose read and write stay inside their rows.
+template <int Channels>
+void PickRow(const std::uint8_t* __restrict line, const std::uint32_t* __restrict pick, int wide, int dw,
+             std::uint8_t* __restrict out) {
+  int c = 0;
+  if constexpr (Channels == 3) {
+    for (; c < wide; ++c) {
+      std::memcpy(out + static_cast<std::size_t>(c) * 3, line + pick[c], 4);
+    }
+  }
+  for (; c < dw; ++c) {
+    std::memcpy(out + static_cast<std::size_t>(c) * Channels, line + pick[c], Channels);
+  }
+}
+
+// The wide gather: sixteen bytes of the row at a time by one byte shuffle of a 16-byte
+// window of the line, which holds them while each column moves on by at most a pixel.
+struct PickPlan {
+  std::vector<std::int32_t> window;    // per group: the window's first byte in the line, or -1
+  std::vector<std::uint8_t> shuffles;  // 16 per group
+};
+
+template <int Channels>
+KM_ALWAYS_INLINE std::uint8_t PickValue(const std::uint8_t* line, const std::uint32_t* pick, std::size_t j) {
+  return line[pick[j / Channels] + j % Channels];
+}
+
+template <int Channels>
+void PlanPick(const std::vector<std::uint32_t>& pick, int srcWidth, PickPlan* plan) {
+  const std::size_t groups = pick.size() * Channels / 16;
+  plan->window.assign(groups, -1);
+  plan->shuffles.assign(groups * 16, 0);
+  for (std::size_t g = 0; g < groups; ++g) {
+    int offsets[16];
+    for (std::size_t i = 0; i < 16; ++i) {
+      const std::size_t j = 16 * g + i;
+      offsets[i] = static_cast<int>(pick[j / Channels] + j % Channels);
+    }
+    const int start = WindowStart(offsets, 16, srcWidth * Channels);
+    if (start < 0) {
+      continue;
+    }
+    plan->window[g] = start;
+    for (std::size_t i = 0; i < 16; ++i) {
+      plan->shuffles[16 * g + i] = static_cast<std::uint8_t>(offsets[i] - start);
+    }
+  }
+}
+
+#if KM_HAVE_AVX2_PATHS
+template <int Channels>
+KM_TARGET_AVX2 void PickRowAvx2(const std::uint8_t* line, const PickPlan& plan, const std::uint32_t* pick,
+                                std::size_t count, std::uint8_t* out) {
+  const std::size_t groups = plan.window.size();
+  for (std::size_t g = 0; g < groups; ++g) {
+    std::uint8_t* o = out + 16 * g;
+    const std::int32_t start = plan.window[g];
+    if (start < 0) {
+      for (std::size_t i = 0; i < 16; ++i) {
+        o[i] = PickValue<Channels>(line, pick, 16 * g + i);
+      }
+      continue;
+    }
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + start));
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(plan.shuffles.data() + 16 * g));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, s));
+  }
+  for (std::size_t j = 16 * groups; j < count; ++j) {
+    out[j] = PickValue<Channels>(line, pick, j);
+  }
+}
+#endif
+
 template <int Channels>
 OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const std::vector<TwoTaps>& across,
                      const std::vector<TwoTaps>& down, std::uint32_t norm) {
@@ -128,17 +294,43 @@ OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const st
   const int dh = dst.height();
   const std::size_t count = static_cast<std::size_t>(dw) * Channels;
   const bool avx2 = cpu::UseAvx2();
-  const auto spread = avx2 ? SpreadRowAvx2<Channels> : SpreadRowPlain<Channels>;
   const auto blend = avx2 ? BlendRowAvx2 : BlendRowPlain;
   const auto divisor = static_cast<float>(norm);
 
   // Two spread rows, each remembering its source row: the walk goes up the image, so
   // consecutive destination rows mostly reuse them.
   std::vector<std::uint16_t> store;
+  SpreadPlan plan;
   try {
     store.resize(2 * count);
+    if (avx2) {
+      PlanSpread<Channels>(across, src.width(), &plan);
+    }
   } catch (const std::bad_alloc&) {
     return kOutOfMemory;
+  }
+  // Columns that each take one source pixel (integer factors, the same size).
+  const bool picking =
+      std::all_of(across.begin(), across.end(), [](const TwoTaps& t) { return t.w1 == 0; });
+  std::vector<std::uint32_t> pick;
+  PickPlan pickPlan;
+  int wide = 0;
+  if (picking) {
+    try {
+      pick.resize(across.size());
+      for (std::size_t c = 0; c < across.size(); ++c) {
+        pick[c] = static_cast<std::uint32_t>(across[c].src0) * Channels;
+      }
+      if (avx2) {
+        PlanPick<Channels>(pick, src.width(), &pickPlan);
+      }
+    } catch (const std::bad_alloc&) {
+      return kOutOfMemory;
+    }
+    const auto rowBytes = static_cast<std::uint32_t>(src.width()) * Channels;
+    while (wide < dw - 1 && pick[static_cast<std::size_t>(wide)] + 4 <= rowBytes) {
+      ++wide;
+    }
   }
   std::uint16_t* rows[2] = {store.data(), store.data() + count};
   int held[2] = {-1, -1};
@@ -150,7 +342,15 @@ OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const st
       }
     }
     const int slot = keep >= 0 ? 1 - keep : (held[0] <= held[1] ? 0 : 1);
-    spread(src.row(y), across.data(), dw, rows[slot]);
+#if KM_HAVE_AVX2_PATHS
+    if (avx2) {
+      SpreadRowAvx2<Channels>(src.row(y), plan, across.data(), count, rows[slot]);
+    } else {
+      SpreadRowPlain<Channels>(src.row(y), across.data(), dw, rows[slot]);
+    }
+#else
+    SpreadRowPlain<Channels>(src.row(y), across.data(), dw, rows[slot]);
+#endif
     held[slot] = y;
     return slot;
   };
@@ -168,6 +368,16 @@ OpResult EnlargeRows(ProgressWindow progress, const Dib& src, Dib& dst, const st
         std::memcpy(dst.row(r), dst.row(r - 1), count);
         continue;
       }
+    }
+    if (picking && t.w1 == 0) {
+#if KM_HAVE_AVX2_PATHS
+      if (avx2) {
+        PickRowAvx2<Channels>(src.row(t.src0), pickPlan, pick.data(), count, dst.row(r));
+        continue;
+      }
+#endif
+      PickRow<Channels>(src.row(t.src0), pick.data(), wide, dw, dst.row(r));
+      continue;
     }
     const int top = spreadRow(t.src0, -1);
     const int bottom = spreadRow(t.src1, top);
