@@ -14,6 +14,7 @@
 #include "StringTable.h"
 #include "app/CommandLineRun.h"
 #include "batch/BatchRun.h"
+#include "console/JobsOption.h"
 #include "fileio/FileTypeTable.h"
 #include "imaging/MemoryCeiling.h"
 #include "script/CommandLine.h"
@@ -25,25 +26,28 @@ namespace {
 
 constexpr int kTextUsage = 2600;      // the console runner's --help text
 constexpr int kTextBadMemoryLimit = 2601;
+constexpr int kTextBadJobs = 2610;
 constexpr int kTextAbortQuestion = 2029;
 constexpr char kNoAutoOrient[] = "--no-auto-orient";
 constexpr char kStripMetadata[] = "--strip-metadata";
 
 // Ctrl+C: the first press cancels the step in hand and asks the run to stop at its
 // next check point, the second ends the process at once (removing the files of the
-// output being written).
+// outputs being written: NUL-terminated paths, one after another, of every write in
+// progress; paths that do not fit are left to the next run's clean-up).
 volatile sig_atomic_t gInterrupts = 0;
 std::atomic<BatchRun*> gRun{nullptr};
-constexpr std::size_t kMaxTemporaryFiles = 8;
-char gTemporaryFiles[kMaxTemporaryFiles][4096];
-volatile sig_atomic_t gTemporaryCount = 0;
+char gTemporaryFiles[1 << 16];
+volatile sig_atomic_t gTemporaryBytes = 0;
 static_assert(std::atomic<BatchRun*>::is_always_lock_free, "read in the signal handler");
 
 extern "C" void OnInterrupt(int) {
   gInterrupts = gInterrupts + 1;
   if (gInterrupts >= 2) {
-    for (sig_atomic_t i = 0; i < gTemporaryCount; ++i) {
-      ::unlink(gTemporaryFiles[i]);
+    for (sig_atomic_t at = 0; at < gTemporaryBytes;) {
+      const char* path = gTemporaryFiles + at;
+      ::unlink(path);
+      at += static_cast<sig_atomic_t>(std::strlen(path) + 1);
     }
     ::_exit(kExitAborted);
   }
@@ -127,18 +131,18 @@ public:
   ProgressWindow progress() override { return &progress_; }
 
   void temporaryOutput(const std::vector<std::string>& paths, bool writing) override {
-    gTemporaryCount = 0;
+    gTemporaryBytes = 0;
     if (!writing) {
       return;
     }
-    sig_atomic_t count = 0;
+    std::size_t bytes = 0;
     for (const std::string& path : paths) {
-      if (count < static_cast<sig_atomic_t>(kMaxTemporaryFiles) && path.size() < sizeof gTemporaryFiles[0]) {
-        std::memcpy(gTemporaryFiles[count], path.c_str(), path.size() + 1);
-        ++count;
+      if (bytes + path.size() + 1 <= sizeof gTemporaryFiles) {
+        std::memcpy(gTemporaryFiles + bytes, path.c_str(), path.size() + 1);
+        bytes += path.size() + 1;
       }
     }
-    gTemporaryCount = count;
+    gTemporaryBytes = static_cast<sig_atomic_t>(bytes);
   }
 
   void runFinished(const BatchOutcome&) override { ClearProgress(); }
@@ -242,6 +246,11 @@ int RunConsole(const std::vector<std::string>& given, Profile& profile) {
     std::cerr << LoadString(kTextBadMemoryLimit) << '\n';
     return kExitRefused;
   }
+  int jobs = 0;  // one per usable core
+  if (!TakeJobsOption(&arguments, &jobs)) {
+    std::cerr << LoadString(kTextBadJobs) << '\n';
+    return kExitRefused;
+  }
   for (const std::string& a : arguments) {
     if (a == "--help") {
       PrintUsage(std::cout);
@@ -286,6 +295,7 @@ int RunConsole(const std::vector<std::string>& given, Profile& profile) {
     return kExitRefused;
   }
   settings.memoryLimit = memoryLimit;
+  settings.jobs = jobs;
   settings.noAutoOrient = noAutoOrient;
   settings.stripMetadata = stripMetadata;
 

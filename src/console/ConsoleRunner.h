@@ -9,7 +9,8 @@
 //   130 the user stopped the run (Ctrl+C)
 // Besides the shared grammar it takes "--no-auto-orient" (photographs stay as stored)
 // and "--strip-metadata" (outputs keep a photograph's ICC profile only), anywhere on the
-// line, for this run only.
+// line, for this run only, and "-j N" / "--jobs N" (files converted at once; one per
+// usable core when not given).
 
 #include <string>
 #include <vector>
