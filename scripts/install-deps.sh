@@ -9,6 +9,7 @@ packages=(
   libpng-dev libjpeg62-turbo-dev libtiff-dev libgif-dev libcairo2-dev libexiv2-dev
   libgtest-dev libbenchmark-dev
   imagemagick libmagickcore-6.q16-6-extra graphicsmagick netpbm ghostscript libwmf-bin exiv2
+  libvips-tools
 )
 
 missing=()

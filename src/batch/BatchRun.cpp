@@ -384,7 +384,7 @@ void BatchRun::FileEnded(const FileJob& job) {
     case FileStatus::kNotOverwritten: ++outcome_.failed; break;
     case FileStatus::kStopped: break;
   }
-  if (job.reachedEnd && !aborted_) {
+  if (job.reachedEnd) {
     SaveCurrentLog();
   }
   observer_.fileFinished(job.result);
@@ -470,7 +470,10 @@ int BatchRun::RunBatch() {
     fs::create_directories(settings_.outputFolder, ec);
     // Temporaries a killed run left behind.
     RemoveStaleTemporaries(settings_.outputFolder);
-    const int jobs = settings_.showErrors ? 1 : std::min(EffectiveJobs(settings_.jobs), outcome_.total);
+    // Questions come one file at a time, and "Add Noise" draws from the C library's one
+    // sequence, file after file, so that a run can be repeated exactly.
+    const bool inTurn = settings_.showErrors || script_.FindCode(kAddNoise) != nullptr;
+    const int jobs = inTurn ? 1 : std::min(EffectiveJobs(settings_.jobs), outcome_.total);
     if (jobs > 1) {
       ConvertAtOnce(jobs, palette.data(), paletteCount, budget.budget().ceiling());
     } else {

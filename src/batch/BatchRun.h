@@ -50,7 +50,8 @@
 // calls made on the workers' threads: the progress sink's cancelled() (report() is not
 // called), and temporaryOutput, one call at a time, naming the files of every write in
 // progress. A run that stops for errors (showErrors) asks its questions one file at a
-// time, so it converts one file at a time whatever `jobs` says.
+// time, and "Add Noise" (550) draws from one sequence file after file, so such runs
+// convert one file at a time whatever `jobs` says.
 
 #include <atomic>
 #include <cstdint>
@@ -93,7 +94,7 @@ struct BatchSettings {
   bool noAutoOrient = false;      // photographs stay as stored
   bool stripMetadata = false;     // outputs carry a photograph's ICC profile only
   // Files converted at once (0: one per usable core, batch/JobCount.h). Ignored, one at
-  // a time, when showErrors is set.
+  // a time, when showErrors is set or the script adds noise (see above).
   int jobs = 1;
 };
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <map>
 
 #include "BatchTestKit.h"
@@ -276,6 +277,19 @@ TEST_F(JobsTest, ShowErrorsConvertsOneAtATime) {
   const auto commands = std::count_if(observer.events.begin(), observer.events.end(),
                                       [](const RecordingObserver::Event& e) { return e.kind == "command"; });
   EXPECT_EQ(commands, 2);
+}
+
+// "Add Noise" draws from the C library's one sequence, file after file: a script with
+// it converts one file at a time, so from the same seed the run repeats exactly.
+TEST_F(JobsTest, AddNoiseConvertsOneAtATimeSoTheRunRepeats) {
+  folder.WriteList({"p00.bmp", "p01.png", "p03.tif", "p04.pcx", "p06.bmp", "p07.png"});
+  AddCommand(script, 550, {60, 0});
+  std::srand(1);
+  const RunFiles one = Run(1, "one");
+  std::srand(1);
+  const RunFiles four = Run(4, "four");
+  ExpectSameRun(one, four);
+  EXPECT_EQ(four.outputs.size(), 6u);
 }
 
 // The order kept between files that share a path, worked out by hand: file 2 reads
