@@ -32,6 +32,7 @@
 #include <random>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -166,7 +167,7 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 // A batch run with `jobs` workers, in a child process: seconds, the files converted
 // and the child's peak resident bytes (beside the parent's resident bytes at the fork).
 double RunBatchOnce(const Corpus& c, int jobs, bool resizeOnly, int* converted, long long* peakBytes,
-                    long long* baseBytes) {
+                    long long* baseBytes, double* cpuSeconds) {
   km::CScript script;
   auto resize = std::make_unique<km::CScriptCommand>(501);
   resize->Int1 = 6;  // width Int3, height keeping the aspect
@@ -222,6 +223,8 @@ double RunBatchOnce(const Corpus& c, int jobs, bool resizeOnly, int* converted, 
   const double seconds = Seconds(start);
   *converted = waited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   *peakBytes = static_cast<long long>(usage.ru_maxrss) * 1024;
+  *cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   return seconds;
 }
 
@@ -262,6 +265,29 @@ double RunMogrifyOnce(const Corpus& c, bool oneThread, bool* ok) {
   return seconds;
 }
 
+// The speed-up `threads` busy loops get over one on this machine now: what other work
+// leaves to a run with one worker per core, the most its ratio over one worker can be.
+double SpinSpeedup(int threads) {
+  const auto spin = [] {
+    volatile std::uint64_t sum = 0;
+    for (std::uint64_t i = 0; i < 300000000u; ++i) {
+      sum = sum + i;
+    }
+  };
+  auto start = std::chrono::steady_clock::now();
+  spin();
+  const double single = Seconds(start);
+  start = std::chrono::steady_clock::now();
+  std::vector<std::thread> spinning;
+  for (int i = 0; i < threads; ++i) {
+    spinning.emplace_back(spin);
+  }
+  for (std::thread& t : spinning) {
+    t.join();
+  }
+  return threads * single / Seconds(start);
+}
+
 void BM_BatchVersusMogrify(benchmark::State& state) {
   const Corpus& c = Inputs();
   if (!c.error.empty()) {
@@ -284,17 +310,22 @@ void BM_BatchVersusMogrify(benchmark::State& state) {
   long long peakOne = 0;
   long long peakAll = 0;
   long long base = 0;
+  double cpuOne = 0;
+  double cpuAll = 0;
+  double cpu = 0;
   bool ok = true;
   for (auto _ : state) {
     int converted = 0;
     long long peak = 0;
-    one += RunBatchOnce(c, 1, false, &converted, &peak, &base);
+    one += RunBatchOnce(c, 1, false, &converted, &peak, &base, &cpu);
+    cpuOne += cpu;
     ok = ok && converted == files;
     peakOne = std::max(peakOne, peak);
-    all += RunBatchOnce(c, cores, false, &converted, &peak, &base);
+    all += RunBatchOnce(c, cores, false, &converted, &peak, &base, &cpu);
+    cpuAll += cpu;
     ok = ok && converted == files;
     peakAll = std::max(peakAll, peak);
-    resizeOne += RunBatchOnce(c, 1, true, &converted, &peak, &base);
+    resizeOne += RunBatchOnce(c, 1, true, &converted, &peak, &base, &cpu);
     ok = ok && converted == files;
     bool okAll = false;
     bool okOne = false;
@@ -319,6 +350,11 @@ void BM_BatchVersusMogrify(benchmark::State& state) {
   state.counters["batch_j1_files_per_s"] = rate / one;
   state.counters["batch_jall_files_per_s"] = rate / all;
   state.counters["batch_jall_over_j1"] = one / all;
+  state.counters["spin_jall_over_j1"] = SpinSpeedup(cores);
+  // Processors the runs kept busy on average (CPU time over wall time): on a shared
+  // machine, what the other work left them.
+  state.counters["batch_j1_cpus_used"] = cpuOne / one;
+  state.counters["batch_jall_cpus_used"] = cpuAll / all;
   state.counters["gm_files_per_s"] = rate / gm;
   state.counters["gm_1thread_files_per_s"] = rate / gm1;
   state.counters["batch_j1_over_gm_1thread"] = gm1 / one;

@@ -38,16 +38,18 @@ constexpr char kStripMetadata[] = "--strip-metadata";
 volatile sig_atomic_t gInterrupts = 0;
 std::atomic<BatchRun*> gRun{nullptr};
 char gTemporaryFiles[1 << 16];
-volatile sig_atomic_t gTemporaryBytes = 0;
+std::atomic<int> gTemporaryBytes{0};  // written by the workers, read by the handler on any thread
 static_assert(std::atomic<BatchRun*>::is_always_lock_free, "read in the signal handler");
+static_assert(std::atomic<int>::is_always_lock_free, "read in the signal handler");
 
 extern "C" void OnInterrupt(int) {
   gInterrupts = gInterrupts + 1;
   if (gInterrupts >= 2) {
-    for (sig_atomic_t at = 0; at < gTemporaryBytes;) {
+    const int bytes = gTemporaryBytes.load(std::memory_order_acquire);
+    for (int at = 0; at < bytes;) {
       const char* path = gTemporaryFiles + at;
       ::unlink(path);
-      at += static_cast<sig_atomic_t>(std::strlen(path) + 1);
+      at += static_cast<int>(std::strlen(path) + 1);
     }
     ::_exit(kExitAborted);
   }
@@ -131,7 +133,7 @@ public:
   ProgressWindow progress() override { return &progress_; }
 
   void temporaryOutput(const std::vector<std::string>& paths, bool writing) override {
-    gTemporaryBytes = 0;
+    gTemporaryBytes.store(0, std::memory_order_release);
     if (!writing) {
       return;
     }
@@ -142,7 +144,7 @@ public:
         bytes += path.size() + 1;
       }
     }
-    gTemporaryBytes = static_cast<sig_atomic_t>(bytes);
+    gTemporaryBytes.store(static_cast<int>(bytes), std::memory_order_release);
   }
 
   void runFinished(const BatchOutcome&) override { ClearProgress(); }
