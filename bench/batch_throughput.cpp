@@ -18,7 +18,7 @@
 //
 // Not part of the test suite: run it by hand from an optimised build,
 //   cmake --preset default && cmake --build build/default --target bench_batch_throughput
-//   build/default/bench/bench_batch_throughput   (or wherever the build puts it)
+//   build/default/bin/bench_batch_throughput
 // The counters give files/s for each and the ratios.
 
 #include <benchmark/benchmark.h>

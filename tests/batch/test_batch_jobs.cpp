@@ -263,6 +263,28 @@ TEST_F(JobsTest, AbortAnsweredNoChangesNothing) {
   EXPECT_EQ(FolderNames(folder.out()).size(), one.outputs.size());
 }
 
+// The run's memory ceiling is shared out among its workers. Four 60 x 60 true-colour
+// pictures (10840 bytes each as a Dib): with a ceiling of 32 KiB one worker holds a
+// picture and its flipped copy (21680 bytes); four workers have 8 KiB each, so no
+// picture can be decoded.
+TEST_F(JobsTest, TheMemoryCeilingIsSharedAmongTheWorkers) {
+  for (const char* name : {"m1.bmp", "m2.bmp", "m3.bmp", "m4.bmp"}) {
+    WriteBmp(folder.inPath(name), *MakeRamp(60, 60, 3));
+  }
+  folder.WriteList({"m1.bmp", "m2.bmp", "m3.bmp", "m4.bmp"});
+  AddCommand(script, 506);
+  RecordsObserver observer;
+  BatchSettings settings = folder.Settings();
+  settings.memoryLimit = 32 * 1024;
+  settings.jobs = 1;
+  EXPECT_EQ(RunOnce(script, settings, observer, messages, profile).outcome.converted, 4);
+  settings.jobs = 4;
+  const RunResult four = RunOnce(script, settings, observer, messages, profile);
+  EXPECT_EQ(four.outcome.converted, 0);
+  EXPECT_EQ(four.outcome.failed, 4);
+  EXPECT_EQ(four.log[1], "An error occurred. File was not converted.");
+}
+
 // "Interrupt processing to display error messages" asks its questions one file at a
 // time: the run converts one file at a time (the status lines of each command are
 // reported, which workers leave out).
