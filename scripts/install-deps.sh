@@ -12,6 +12,7 @@ packages=(
   nlohmann-json3-dev
   imagemagick libmagickcore-6.q16-6-extra graphicsmagick netpbm ghostscript libwmf-bin exiv2
   parallel
+  libvips-tools
 )
 
 missing=()

@@ -1,3 +1,4 @@
+#include "batch/SkipExisting.h"
 #include "batch/BatchRun.h"
 
 #include <algorithm>
@@ -8,10 +9,11 @@
 #include <system_error>
 
 #include "StringTable.h"
+#include "batch/BatchWorkers.h"
+#include "batch/JobCount.h"
 #include "batch/ListFile.h"
 #include "batch/LogFile.h"
 #include "batch/OutputFile.h"
-#include "batch/SkipExisting.h"
 #include "commands/Dispatcher.h"
 #include "commands/ErrorText.h"
 #include "common/Settings.h"
@@ -55,11 +57,11 @@ enum : int {
   kTextNotConverted = 1524,
   kTextUnknownFormat = 1525,
   kTextUserAbort = 1527,
+  kTextSkippingCurrent = 2640,
   kTextEscSkipped = 1529,
   kTextNotOverwriting = 1530,
   kTextOverwriting = 1531,
   kTextConvertedCount = 1536,
-  kTextSkippingCurrent = 2640,
 };
 
 std::string NamePart(const std::string& path) {
@@ -132,21 +134,17 @@ std::string BatchRun::InputPath(const std::string& line) const {
   return settings_.fullPathLines ? line : JoinPath(settings_.inputFolder, line);
 }
 
-bool BatchRun::AbortCheck() {
-  if (aborted_) {
-    return true;
-  }
-  if (!abort_.load()) {
-    return false;
-  }
+std::string BatchRun::OutputPath(const std::string& line) const {
+  return ReplaceExtension(JoinPath(settings_.outputFolder, NamePart(line)), output_.format);
+}
+
+bool BatchRun::ConfirmAbort() {
   const bool stop = stopWithoutAsking_.load() ||
                     messages_.askYesNo(LoadString(kTextAbortQuestion), MessageIcon::Question) ||
                     stopWithoutAsking_.load();  // the window closed while the question was open
   if (stop) {
     aborted_ = true;
     outcome_.aborted = true;
-    Log(LoadString(kTextUserAbort));
-    NoteProblem(-kTextUserAbort, log_.back());
     return true;
   }
   abort_.store(false);
@@ -154,24 +152,31 @@ bool BatchRun::AbortCheck() {
   return false;
 }
 
-void BatchRun::ReportReadFailure(int code) {
+bool BatchRun::AbortCheck() {
+  if (aborted_) {
+    return true;
+  }
+  if (!abort_.load()) {
+    return false;
+  }
+  if (ConfirmAbort()) {
+    Log(LoadString(kTextUserAbort));
+    return true;
+  }
+  return false;
+}
+
+std::string BatchRun::ReadFailureText(int code) {
   if (settings_.showErrors) {
     ShowLibraryError(code, messages_);
   }
   if (code == imgx::kCancelled) {
-    Log(LoadString(kTextEscSkipped));
-  } else if (code == imgx::kUnrecognised) {
-    Log(LoadString(kTextUnknownFormat));
-  } else {
-    Log(LoadString(kTextNotConverted));
+    return LoadString(kTextEscSkipped);
   }
-}
-
-void BatchRun::NoteProblem(int code, const std::string& line) {
-  if (record_.code == 0 && record_.message.empty()) {
-    record_.code = code;
-    record_.message = line;
+  if (code == imgx::kUnrecognised) {
+    return LoadString(kTextUnknownFormat);
   }
+  return LoadString(kTextNotConverted);
 }
 
 bool BatchRun::PaletteScanPass(RgbQuad* palette, int* count, int includeWindows, int algorithm, int colors) {
@@ -201,7 +206,7 @@ bool BatchRun::PaletteScanPass(RgbQuad* palette, int* count, int includeWindows,
     TitleProgress(i + 1, total);
     const ReadResult read = ReadImageFile(observer_.progress(), types_, scanInput, input, settings_.inputTypeIndex);
     if (read.code != 0 || !read.image) {
-      ReportReadFailure(read.code != 0 ? read.code : imgx::kCorrupt);
+      Log(ReadFailureText(read.code != 0 ? read.code : imgx::kCorrupt));
       continue;
     }
     const OpResult added = gatherer.OptPaletteAddDIB(read.image.get());
@@ -217,130 +222,208 @@ bool BatchRun::PaletteScanPass(RgbQuad* palette, int* count, int includeWindows,
   return true;
 }
 
-int BatchRun::WriteAtomically(const std::string& outputPath, const Dib* image, const ReadResult& read,
-                              int transparentValue) {
+void BatchRun::NoteTemporary(const std::vector<std::string>& files, bool writing) {
+  if (workers_) {
+    NoteWorkerTemporary(files, writing);
+  } else {
+    observer_.temporaryOutput(files, writing);
+  }
+}
+
+int BatchRun::WriteAtomically(FileJob& job, const Dib* image, const ReadResult& read, int transparentValue) {
+  const std::string& outputPath = job.result.output;
   const std::string temp = TemporaryOutputName(outputPath);
   const std::vector<std::string> files = TemporaryFiles(temp);
   const int grey = IsDIBGreyScaled(image) ? 1 : 0;
-  observer_.temporaryOutput(files, true);
+  NoteTemporary(files, true);
   const int code =
-      WriteImageFile(observer_.progress(), output_, temp, image, read.extra.get(), grey, transparentValue, &read.metadata);
+      WriteImageFile(StepSink(job), output_, temp, image, read.extra.get(), grey, transparentValue, &read.metadata);
   const int result = FinishTemporary(temp, outputPath, code);
-  observer_.temporaryOutput(files, false);
+  NoteTemporary(files, false);
   return result;
 }
 
-void BatchRun::WriteOutput(const std::string& outputPath, const ReadResult& read, const Dib* image) {
+void BatchRun::WriteOutput(FileJob& job, const ReadResult& read, const Dib* image) {
   // A "Set Output Options" command from a damaged or hand-made script can name a format
   // or sub-type that does not exist: nothing can be written, and the file is not counted.
   if (!IsOutputListed(output_.format, output_.subType)) {
-    Log(ErrorText(kInvalidArgument, settings_.showErrors, messages_));
-    NoteProblem(kInvalidArgument, log_.back());
-    ++outcome_.failed;
+    const std::string text = ErrorText(kInvalidArgument, settings_.showErrors, messages_);
+    FileLog(job, text);
+    EndFileWith(job, FileStatus::kFailed, kInvalidArgument, text);
     return;
   }
   const int depthMessage = CheckOutputDepth(output_.format, output_.subType, image);
   if (depthMessage != 0) {
-    Log(ErrorText(-depthMessage, settings_.showErrors, messages_));
-    NoteProblem(-depthMessage, log_.back());
-    ++outcome_.failed;
+    const std::string text = ErrorText(-depthMessage, settings_.showErrors, messages_);
+    FileLog(job, text);
+    EndFileWith(job, FileStatus::kFailed, -depthMessage, text);
     return;
   }
   // The reader's transparent index goes to the writer as it is (-1: none).
   const int transparentValue = read.transparentIndex < 0 ? -1 : read.transparentIndex;
-  const int writeCode = WriteAtomically(outputPath, image, read, transparentValue);
+  const int writeCode = WriteAtomically(job, image, read, transparentValue);
   if (writeCode == 0) {
-    ++outcome_.converted;
-  } else if (writeCode == imgx::kCancelled) {
-    Log(LoadString(kTextEscSkipped));
-    NoteProblem(writeCode, log_.back());
-    ++outcome_.failed;
-  } else {
-    Log(ErrorText(writeCode, settings_.showErrors, messages_));
-    NoteProblem(writeCode, log_.back());
-    ++outcome_.failed;
+    EndFileWith(job, FileStatus::kConverted, 0, std::string());
+    return;
+  }
+  const std::string text = writeCode == imgx::kCancelled ? LoadString(kTextEscSkipped)
+                                                         : ErrorText(writeCode, settings_.showErrors, messages_);
+  FileLog(job, text);
+  EndFileWith(job, FileStatus::kFailed, writeCode, text);
+}
+
+void BatchRun::FileLog(FileJob& job, const std::string& line) {
+  job.result.lines.push_back(line);
+  if (!job.buffered) {
+    Log(line);
   }
 }
 
-bool BatchRun::ConvertOne(const std::string& line, int number, const RgbQuad* palette, int paletteCount) {
-  const int total = static_cast<int>(lines_.size());
-  const std::string input = InputPath(line);
-  const std::string output = ReplaceExtension(JoinPath(settings_.outputFolder, NamePart(line)), output_.format);
+void BatchRun::EndFileWith(FileJob& job, FileStatus status, int code, const std::string& message) {
+  job.result.status = status;
+  NoteProblem(job, code, message);
+}
 
+void BatchRun::NoteProblem(FileJob& job, int code, const std::string& line) {
+  if (job.result.code == 0 && job.result.message.empty()) {
+    job.result.code = code;
+    job.result.message = line;
+  }
+}
+
+bool BatchRun::FileAbortCheck(FileJob& job) { return job.buffered ? WorkerStop() : AbortCheck(); }
+
+void BatchRun::ReportFileStart(int number) {
+  const int total = static_cast<int>(lines_.size());
   observer_.fileStarted(number, total, false);
   observer_.statusLine1(FormatString(kTextProcessingFile, number, total));
-  record_.input = input;
-  record_.output = output;
-  if (settings_.skipExisting && OutputIsCurrent(input, output)) {
-    Log(FormatString(kTextSkippingCurrent, input, output));
-    ++outcome_.skipped;
-    return false;
-  }
   observer_.statusLine2(LoadString(kTextReadingFile));
-  Log(LoadString(kTextReading) + input);
-  TitleProgress(number, total);
+}
 
-  ReadResult read = ReadImageFile(observer_.progress(), types_, input_, input, settings_.inputTypeIndex);
+void BatchRun::ConvertOne(FileJob& job, const std::string& line, int number, const RgbQuad* palette,
+                          int paletteCount) {
+  const auto started = std::chrono::steady_clock::now();
+  job.result.number = number;
+  job.result.input = InputPath(line);
+  job.result.output = OutputPath(line);
+  if (!job.buffered) {
+    ReportFileStart(number);
+  }
+  if (settings_.skipExisting && OutputIsCurrent(job.result.input, job.result.output)) {
+    FileLog(job, FormatString(kTextSkippingCurrent, job.result.input, job.result.output));
+    job.result.status = FileStatus::kSkipped;
+    return;
+  }
+  FileLog(job, LoadString(kTextReading) + job.result.input);
+  if (!job.buffered) {
+    TitleProgress(number, static_cast<int>(lines_.size()));
+  }
+  ConvertSteps(job, palette, paletteCount);
+  job.result.milliseconds =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+}
+
+void BatchRun::ConvertSteps(FileJob& job, const RgbQuad* palette, int paletteCount) {
+  const std::string& input = job.result.input;
+  const std::string& output = job.result.output;
+  ReadResult read = ReadImageFile(StepSink(job), types_, input_, input, settings_.inputTypeIndex);
   if (read.code != 0 || !read.image) {
-    ReportReadFailure(read.code != 0 ? read.code : imgx::kCorrupt);
-    NoteProblem(read.code != 0 ? read.code : imgx::kCorrupt, log_.back());
-    ++outcome_.failed;
-    return false;
+    const int code = read.code != 0 ? read.code : imgx::kCorrupt;
+    const std::string text = ReadFailureText(code);
+    FileLog(job, text);
+    EndFileWith(job, FileStatus::kFailed, code, text);
+    return;
   }
   DibHandle image = std::move(read.image);
 
-  if (AbortCheck()) {
-    return false;
+  if (FileAbortCheck(job)) {
+    return;
   }
-  Log(LoadString(kTextExecuting));
+  FileLog(job, LoadString(kTextExecuting));
   const int count = script_.GetCount();
   for (int i = 0; i < count; ++i) {
-    observer_.commandStarting(i);
-    if (AbortCheck()) {
-      return false;
+    if (!job.buffered) {
+      observer_.commandStarting(i);
     }
-    observer_.statusLine2(FormatString(kTextExecutingLine, i + 1, count));
+    if (FileAbortCheck(job)) {
+      return;
+    }
+    if (!job.buffered) {
+      observer_.statusLine2(FormatString(kTextExecutingLine, i + 1, count));
+    }
     DibHandle made;
-    const int code = DoCommand(script_, i, image.get(), &made, observer_.progress(), palette, paletteCount);
+    const int code = DoCommand(script_, i, image.get(), &made, StepSink(job), palette, paletteCount);
     if (code == 0) {
       if (made) {
         image = std::move(made);
       }
     } else {
       const std::string text = ScriptLineErrorText(i + 1, code);
-      Log(text);
-      NoteProblem(code, text);
+      FileLog(job, text);
+      NoteProblem(job, code, text);
       if (settings_.showErrors) {
         messages_.message(text, MessageIcon::Stop);
       }
     }
   }
 
-  Log(LoadString(kTextScriptComplete));
-  observer_.statusLine2(LoadString(kTextWritingFile));
-  Log(LoadString(kTextSaving) + output);
+  FileLog(job, LoadString(kTextScriptComplete));
+  if (!job.buffered) {
+    observer_.statusLine2(LoadString(kTextWritingFile));
+  }
+  FileLog(job, LoadString(kTextSaving) + output);
 
   if (Exists(output)) {
     // The input itself is never overwritten, whatever the overwrite rule says.
     std::error_code ec;
-    if (fs::equivalent(input, output, ec)) {
-      Log(LoadString(kTextNotOverwriting));
-      NoteProblem(-kTextNotOverwriting, log_.back());
-      ++outcome_.failed;
-      return false;
+    const bool same = fs::equivalent(input, output, ec);
+    if (same || (settings_.showErrors &&
+                 !messages_.askYesNo(FormatString(kTextOverwriteQuestion, output), MessageIcon::Question))) {
+      const std::string text = LoadString(kTextNotOverwriting);
+      FileLog(job, text);
+      EndFileWith(job, FileStatus::kNotOverwritten, -kTextNotOverwriting, text);
+      return;
     }
-    if (settings_.showErrors &&
-        !messages_.askYesNo(FormatString(kTextOverwriteQuestion, output), MessageIcon::Question)) {
-      Log(LoadString(kTextNotOverwriting));
-      NoteProblem(-kTextNotOverwriting, log_.back());
-      ++outcome_.failed;
-      return false;
-    }
-    Log(LoadString(kTextOverwriting));
+    FileLog(job, LoadString(kTextOverwriting));
   }
 
-  WriteOutput(output, read, image.get());
-  return true;
+  job.reachedEnd = true;
+  WriteOutput(job, read, image.get());
+}
+
+void BatchRun::FileEnded(const FileJob& job) {
+  switch (job.result.status) {
+    case FileStatus::kConverted: ++outcome_.converted; break;
+    case FileStatus::kFailed:
+    case FileStatus::kNotOverwritten: ++outcome_.failed; break;
+    case FileStatus::kSkipped: ++outcome_.skipped; break;
+    case FileStatus::kStopped: break;
+  }
+  if (job.reachedEnd) {
+    SaveCurrentLog();
+  }
+  if (job.result.status == FileStatus::kStopped && job.result.code == 0 && job.result.message.empty()) {
+    FileResult stopped = job.result;  // the abort is the file's first problem
+    stopped.code = -kTextUserAbort;
+    stopped.message = LoadString(kTextUserAbort);
+    observer_.fileFinished(stopped);
+    return;
+  }
+  observer_.fileFinished(job.result);
+}
+
+void BatchRun::ConvertInTurn(const RgbQuad* palette, int paletteCount) {
+  for (int i = 0; i < outcome_.total; ++i) {
+    if (AbortCheck()) {
+      break;
+    }
+    FileJob job;
+    ConvertOne(job, lines_[static_cast<std::size_t>(i)], i + 1, palette, paletteCount);
+    FileEnded(job);
+    if (aborted_) {
+      break;
+    }
+  }
 }
 
 // CURRENT.LOG holds the whole log after every file that got as far as writing. Lines
@@ -410,28 +493,14 @@ int BatchRun::RunBatch() {
     fs::create_directories(settings_.outputFolder, ec);
     // Temporaries a killed run left behind.
     RemoveStaleTemporaries(settings_.outputFolder);
-    for (int i = 0; i < outcome_.total; ++i) {
-      if (AbortCheck()) {
-        break;
-      }
-      const auto started = std::chrono::steady_clock::now();
-      const BatchOutcome before = outcome_;
-      record_ = FileRecord{};
-      const bool reachedEnd = ConvertOne(lines_[static_cast<std::size_t>(i)], i + 1, palette.data(), paletteCount);
-      record_.status = outcome_.converted > before.converted ? FileStatus::Converted
-                       : outcome_.skipped > before.skipped   ? FileStatus::Skipped
-                       : aborted_                            ? FileStatus::Aborted
-                                                             : FileStatus::Failed;
-      record_.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now() - started)
-                                 .count();
-      observer_.fileFinished(record_);
-      if (aborted_) {
-        break;
-      }
-      if (reachedEnd) {
-        SaveCurrentLog();
-      }
+    // Questions come one file at a time, and "Add Noise" draws from the C library's one
+    // sequence, file after file, so that a run can be repeated exactly.
+    const bool inTurn = settings_.showErrors || script_.FindCode(kAddNoise) != nullptr;
+    const int jobs = inTurn ? 1 : std::min(EffectiveJobs(settings_.jobs), outcome_.total);
+    if (jobs > 1) {
+      ConvertAtOnce(jobs, palette.data(), paletteCount, budget.budget().ceiling());
+    } else {
+      ConvertInTurn(palette.data(), paletteCount);
     }
   }
 

@@ -12,7 +12,8 @@
 //
 // Threads. RunBatch runs on the thread that calls it; a window starts it on a worker
 // with BatchThread (batch/BatchThread.h). Every observer and message-service call is
-// made on that thread, the one running RunBatch, in the order of the run:
+// made on that thread, the one running RunBatch, in the order of the run (the two
+// exceptions of a run with several workers are under "Several files at once"):
 //  - observer calls report and must not block; a window forwards them to its UI
 //    thread (queued signals) and returns;
 //  - a message-service call is a question or a message the run waits on: it returns
@@ -31,16 +32,37 @@
 // hand as well.
 //
 // Outputs are never half-written (batch/OutputFile.h).
+//
+// Several files at once (BatchSettings::jobs above 1). The palette pass of command 519
+// still reads every file once, in turn, before any conversion. Then each worker
+// thread takes the next file of the list, with an image, a copy of the palette, its
+// own caches and its share of the memory ceiling, so at most `jobs` images are decoded
+// at a time. Files that share a path keep their order (batch/FileOrder.h). A file's
+// log lines are kept until every earlier file's lines are out, then written as one
+// block, so the log, CURRENT.LOG and the observer's lines are those of a run that
+// converts one file at a time. The run's thread reports each file as it starts
+// (fileStarted, status line 1, "Reading File", the title), its lines and its record as
+// its block goes out; per-command reports (commandStarting, "Executing Script
+// Line...") are left out. The abort question is asked on the run's thread: no more
+// files are handed out, each worker ends the step in hand and waits at its next check
+// point for the answer; Yes drops the files in hand (nothing of them is written) and
+// logs "User abort. Processing halted." after their lines, No lets them go on. The two
+// calls made on the workers' threads: the progress sink's cancelled() (report() is not
+// called), and temporaryOutput, one call at a time, naming the files of every write in
+// progress. A run that stops for errors (showErrors) asks its questions one file at a
+// time, and "Add Noise" (550) draws from one sequence file after file, so such runs
+// convert one file at a time whatever `jobs` says.
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "batch/FileRecord.h"
-#include "batch/Shard.h"
 #include "common/MessageService.h"
 #include "common/Profile.h"
+#include "batch/FileResult.h"
+#include "batch/Shard.h"
 #include "fileio/FileTypeTable.h"
 #include "fileio/ReadImage.h"
 #include "fileio/WriteImage.h"
@@ -72,9 +94,12 @@ struct BatchSettings {
   // For this run only, whatever the stored "AutoOrient" and "KeepMetadata" say.
   bool noAutoOrient = false;      // photographs stay as stored
   bool stripMetadata = false;     // outputs carry a photograph's ICC profile only
+  // Files converted at once (0: one per usable core, batch/JobCount.h). Ignored, one at
+  // a time, when showErrors is set or the script adds noise (see above).
+  int jobs = 1;
   // Only this part of the list is converted (batch/Shard.h); the palette pass of
   // command 519 still reads the whole list, so every part gets the same palette.
-  ShardSpec shard;
+  ShardPart shard;
   // A file whose output exists and is newer than the input is left alone and logged
   // as skipped (batch/SkipExisting.h).
   bool skipExisting = false;
@@ -120,13 +145,16 @@ public:
   // until that write ends. writing false: the write has ended and none of them is left
   // (each was removed or renamed). A front end that can be killed mid-write removes
   // them then.
+  // With several workers: called from the worker whose write starts or ends, one call
+  // at a time, `paths` naming the files of every write then in progress (writing false
+  // once none is left).
   virtual void temporaryOutput(const std::vector<std::string>& /*paths*/, bool /*writing*/) {}
+  // A listed file has ended (converted, failed, left alone or stopped by an abort),
+  // right after its log lines; in list order, once for every file the run started.
+  virtual void fileFinished(const FileResult& /*result*/) {}
   // The run has ended (after the last file, an abort or a failed palette pass): OK
   // and "&Save Log..." become usable. RunBatch returns soon after.
   virtual void runFinished(const BatchOutcome& /*outcome*/) {}
-  // A listed file is done (converted, failed, skipped, or the one in hand when the run
-  // was stopped), in list order; files the run never reached have no record.
-  virtual void fileFinished(const FileRecord& /*record*/) {}
 };
 
 class BatchRun {
@@ -157,21 +185,60 @@ public:
   const std::vector<std::string>& log() const { return log_; }
   const BatchOutcome& outcome() const { return outcome_; }
 
+  ~BatchRun();
+  BatchRun(const BatchRun&) = delete;
+  BatchRun& operator=(const BatchRun&) = delete;
+
 private:
+  // One file in hand: its record, and where its reports go. A worker's file keeps its
+  // lines for the in-order block; a one-at-a-time run writes them as they come.
+  struct FileJob {
+    FileResult result;
+    ProgressWindow progress = nullptr;
+    bool buffered = false;
+    bool reachedEnd = false;  // got as far as writing (or trying to)
+  };
+  struct Workers;  // the shared state of several workers (BatchWorkers.cpp)
+
   bool AbortCheck();
+  // The abort question and its answer, without the log line; true: stop.
+  bool ConfirmAbort();
   void Log(const std::string& line);
   void SaveCurrentLog();
   void AppendToLastLine(const std::string& text);
   void TitleProgress(int a, int b);
-  void ReportReadFailure(int code);
-  // Keeps the first problem of the file in hand for its record.
-  void NoteProblem(int code, const std::string& line);
+  // The log line for a failed read (after the library's message when showing errors).
+  std::string ReadFailureText(int code);
   std::string InputPath(const std::string& line) const;
-  // Steps a to h for one listed file; true when it got as far as writing (or trying to).
-  bool ConvertOne(const std::string& line, int number, const RgbQuad* palette, int paletteCount);
-  // Depth check and write; counts the file.
-  void WriteOutput(const std::string& outputPath, const ReadResult& read, const Dib* image);
-  int WriteAtomically(const std::string& outputPath, const Dib* image, const ReadResult& read, int transparentValue);
+  std::string OutputPath(const std::string& line) const;
+  // Steps a to h for one listed file, timed.
+  void ConvertOne(FileJob& job, const std::string& line, int number, const RgbQuad* palette, int paletteCount);
+  void ConvertSteps(FileJob& job, const RgbQuad* palette, int paletteCount);
+  // File `number` starts: the observer's file, status lines and title.
+  void ReportFileStart(int number);
+  // The sink a step of the file reports to.
+  ProgressWindow StepSink(const FileJob& job) { return job.buffered ? job.progress : observer_.progress(); }
+  void FileLog(FileJob& job, const std::string& line);
+  // The file's status; the code and line become its first problem unless it has one.
+  void EndFileWith(FileJob& job, FileStatus status, int code, const std::string& message);
+  static void NoteProblem(FileJob& job, int code, const std::string& line);
+  bool FileAbortCheck(FileJob& job);
+  // Depth check and write.
+  void WriteOutput(FileJob& job, const ReadResult& read, const Dib* image);
+  int WriteAtomically(FileJob& job, const Dib* image, const ReadResult& read, int transparentValue);
+  void NoteTemporary(const std::vector<std::string>& files, bool writing);
+  void NoteWorkerTemporary(const std::vector<std::string>& files, bool writing);
+  // A file's end reaches the run: counted, CURRENT.LOG saved, the record reported.
+  void FileEnded(const FileJob& job);
+  // Steps 4a to 4h for every listed file, one at a time or with `workers` threads.
+  void ConvertInTurn(const RgbQuad* palette, int paletteCount);
+  void ConvertAtOnce(int workers, const RgbQuad* palette, int paletteCount, std::uint64_t ceiling);
+  void WorkerLoop(const RgbQuad* palette, int paletteCount, std::uint64_t ceiling);
+  // A worker's check point: waits while the abort question is open; true: stop.
+  bool WorkerStop();
+  // The run's thread while workers convert: reports starts, writes finished blocks in
+  // list order and asks the abort question, until every worker has ended.
+  void CoordinateWorkers();
 
   static_assert(std::atomic<bool>::is_always_lock_free, "the abort flag is set from signal handlers");
 
@@ -187,13 +254,13 @@ private:
   std::atomic<bool> stopWithoutAsking_{false};
   std::vector<std::string> listed_;  // the whole list file
   std::vector<std::string> lines_;   // the files this run converts (its shard)
-  FileRecord record_;                // of the file in hand
   std::vector<std::string> log_;
   std::size_t currentLogLines_ = 0;  // lines of log_ already in CURRENT.LOG
   std::string lastTitle_;
   bool scanning_ = false;
   bool aborted_ = false;
   BatchOutcome outcome_;
+  std::unique_ptr<Workers> workers_;  // only while several workers convert
 };
 
 // The title while minimised: the script's file name + " - " + "Processing File a of b"

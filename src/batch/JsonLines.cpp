@@ -123,7 +123,7 @@ std::string Base64(std::string_view bytes) {
   return out;
 }
 
-std::string JsonLine(const FileRecord& record) {
+std::string JsonLine(const FileResult& record) {
   std::string line = "{";
   AppendField(&line, "input", JsonString(record.input));
   line += ',';
@@ -148,7 +148,7 @@ std::string JsonLine(const FileRecord& record) {
   return line;
 }
 
-void JsonLinesWriter::write(const FileRecord& record) {
+void JsonLinesWriter::write(const FileResult& record) {
   out_ << JsonLine(record) << '\n';
   out_.flush();
 }

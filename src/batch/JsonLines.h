@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "batch/FileRecord.h"
+#include "batch/FileResult.h"
 
 namespace km {
 
@@ -30,14 +30,14 @@ std::string JsonString(std::string_view text);
 std::string Base64(std::string_view bytes);
 
 // One record as a JSON object on one line, without the line feed.
-std::string JsonLine(const FileRecord& record);
+std::string JsonLine(const FileResult& record);
 
 // Writes each record as a line and flushes it, so a collector (or a run killed
 // half-way) has every finished file.
 class JsonLinesWriter {
 public:
   explicit JsonLinesWriter(std::ostream& out) : out_(out) {}
-  void write(const FileRecord& record);
+  void write(const FileResult& record);
 
 private:
   std::ostream& out_;

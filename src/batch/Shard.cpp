@@ -24,7 +24,7 @@ bool ParsePositive(const char* first, const char* last, int* value) {
 
 }  // namespace
 
-bool ParseShard(const std::string& text, ShardSpec* shard) {
+bool ParseShard(const std::string& text, ShardPart* shard) {
   const auto slash = text.find('/');
   if (slash == std::string::npos) {
     return false;
@@ -36,11 +36,11 @@ bool ParseShard(const std::string& text, ShardSpec* shard) {
       k > n) {
     return false;
   }
-  *shard = ShardSpec{k, n};
+  *shard = ShardPart{k, n};
   return true;
 }
 
-std::vector<std::string> SelectShard(const std::vector<std::string>& lines, const ShardSpec& shard) {
+std::vector<std::string> SelectShard(const std::vector<std::string>& lines, const ShardPart& shard) {
   if (shard.count <= 1) {
     return lines;
   }

@@ -11,17 +11,17 @@
 
 namespace km {
 
-struct ShardSpec {
+struct ShardPart {
   int index = 1;  // K, 1-based
   int count = 1;  // N; 1 is the whole list
 };
 
 // "K/N" with decimal K and N, 1 <= K <= N; nothing else (no signs, spaces or
 // leading "+"). False for anything else, *shard unchanged.
-bool ParseShard(const std::string& text, ShardSpec* shard);
+bool ParseShard(const std::string& text, ShardPart* shard);
 
 // The listed names that belong to `shard`, in the order of the list. Names listed
 // twice take two positions.
-std::vector<std::string> SelectShard(const std::vector<std::string>& lines, const ShardSpec& shard);
+std::vector<std::string> SelectShard(const std::vector<std::string>& lines, const ShardPart& shard);
 
 }  // namespace km

@@ -18,6 +18,10 @@ inline constexpr char kLogDirectory[] = "LogDirectory";  // string, default Defa
 // The ceiling on a batch run's image memory: bytes, or a number with K, M or G; empty
 // or "0" for half the physical memory shared among the running workers.
 inline constexpr char kMemoryLimit[] = "MemoryLimit";
+// Files a batch run started from the editor converts at once; 0 for one per processor
+// the program may use.
+inline constexpr char kJobs[] = "Jobs";
+inline constexpr int kJobsDefault = 0;
 
 // Section "BatchDialog" (batch input and output dialogs).
 inline constexpr char kBatchDialog[] = "BatchDialog";

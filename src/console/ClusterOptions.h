@@ -20,7 +20,7 @@
 namespace km {
 
 struct ClusterOptions {
-  ShardSpec shard;
+  ShardPart shard;
   bool skipExisting = false;
   bool jsonLines = false;
 };

@@ -15,6 +15,7 @@
 #include "app/CommandLineRun.h"
 #include "batch/BatchRun.h"
 #include "console/ClusterOptions.h"
+#include "console/JobsOption.h"
 #include "console/ScriptText.h"
 #include "fileio/FileTypeTable.h"
 #include "fileio/filters/ImportFilters.h"
@@ -28,25 +29,30 @@ namespace {
 
 constexpr int kTextUsage = 2600;      // the console runner's --help text
 constexpr int kTextBadMemoryLimit = 2601;
+constexpr int kTextBadJobs = 2610;
 constexpr int kTextAbortQuestion = 2029;
 constexpr char kNoAutoOrient[] = "--no-auto-orient";
 constexpr char kStripMetadata[] = "--strip-metadata";
 
 // Ctrl+C: the first press cancels the step in hand and asks the run to stop at its
 // next check point, the second ends the process at once (removing the files of the
-// output being written).
+// outputs being written: NUL-terminated paths, one after another, of every write in
+// progress; paths that do not fit are left to the next run's clean-up).
 volatile sig_atomic_t gInterrupts = 0;
 std::atomic<BatchRun*> gRun{nullptr};
-constexpr std::size_t kMaxTemporaryFiles = 8;
-char gTemporaryFiles[kMaxTemporaryFiles][4096];
-volatile sig_atomic_t gTemporaryCount = 0;
+char gTemporaryFiles[1 << 16];
+std::atomic<int> gTemporaryBytes{0};  // written by the workers, read by the handler on any thread
 static_assert(std::atomic<BatchRun*>::is_always_lock_free, "read in the signal handler");
+static_assert(std::atomic<int>::is_always_lock_free, "read in the signal handler");
 
 extern "C" void OnInterrupt(int) {
   gInterrupts = gInterrupts + 1;
   if (gInterrupts >= 2) {
-    for (sig_atomic_t i = 0; i < gTemporaryCount; ++i) {
-      ::unlink(gTemporaryFiles[i]);
+    const int bytes = gTemporaryBytes.load(std::memory_order_acquire);
+    for (int at = 0; at < bytes;) {
+      const char* path = gTemporaryFiles + at;
+      ::unlink(path);
+      at += static_cast<int>(std::strlen(path) + 1);
     }
     ::_exit(kExitAborted);
   }
@@ -128,7 +134,7 @@ public:
       Print(line);
     }
   }
-  void fileFinished(const FileRecord& record) override {
+  void fileFinished(const FileResult& record) override {
     if (records_ != nullptr) {
       records_->write(record);
     }
@@ -148,18 +154,18 @@ public:
   ProgressWindow progress() override { return &progress_; }
 
   void temporaryOutput(const std::vector<std::string>& paths, bool writing) override {
-    gTemporaryCount = 0;
+    gTemporaryBytes.store(0, std::memory_order_release);
     if (!writing) {
       return;
     }
-    sig_atomic_t count = 0;
+    std::size_t bytes = 0;
     for (const std::string& path : paths) {
-      if (count < static_cast<sig_atomic_t>(kMaxTemporaryFiles) && path.size() < sizeof gTemporaryFiles[0]) {
-        std::memcpy(gTemporaryFiles[count], path.c_str(), path.size() + 1);
-        ++count;
+      if (bytes + path.size() + 1 <= sizeof gTemporaryFiles) {
+        std::memcpy(gTemporaryFiles + bytes, path.c_str(), path.size() + 1);
+        bytes += path.size() + 1;
       }
     }
-    gTemporaryCount = count;
+    gTemporaryBytes.store(static_cast<int>(bytes), std::memory_order_release);
   }
 
   void runFinished(const BatchOutcome&) override { ClearProgress(); }
@@ -273,6 +279,11 @@ int RunConsole(const std::vector<std::string>& given, Profile& profile) {
     std::cerr << LoadString(refused) << '\n';
     return kExitRefused;
   }
+  int jobs = 0;  // one per usable core
+  if (!TakeJobsOption(&arguments, &jobs)) {
+    std::cerr << LoadString(kTextBadJobs) << '\n';
+    return kExitRefused;
+  }
   for (const std::string& a : arguments) {
     if (a == "--help") {
       PrintUsage(std::cout);
@@ -317,6 +328,7 @@ int RunConsole(const std::vector<std::string>& given, Profile& profile) {
     return kExitRefused;
   }
   settings.memoryLimit = memoryLimit;
+  settings.jobs = jobs;
   settings.noAutoOrient = noAutoOrient;
   settings.stripMetadata = stripMetadata;
   JsonLinesTarget records;

@@ -9,8 +9,9 @@
 //   130 the user stopped the run (Ctrl+C)
 // Besides the shared grammar it takes "--no-auto-orient" (photographs stay as stored)
 // and "--strip-metadata" (outputs keep a photograph's ICC profile only), anywhere on the
-// line, for this run only; and the options of console/ClusterOptions.h for runs spread
-// over machines.
+// line, for this run only; "-j N" / "--jobs N" (files converted at once; one per
+// usable core when not given); and the options of console/ClusterOptions.h for runs
+// spread over machines.
 
 #include <string>
 #include <vector>

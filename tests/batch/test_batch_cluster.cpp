@@ -41,7 +41,7 @@ TEST(Shard, TakesOnlyKOverNWithKFromOneToN) {
       {"1/4/2", 0, 0}, {"a/b", 0, 0},  {"1.5/4", 0, 0}, {"", 0, 0},        {"99999999999/99999999999", 0, 0},
   };
   for (const Case& c : cases) {
-    ShardSpec shard{3, 9};
+    ShardPart shard{3, 9};
     const bool parsed = ParseShard(c.text, &shard);
     EXPECT_EQ(parsed, c.k != 0) << c.text;
     if (c.k != 0) {
@@ -172,10 +172,10 @@ TEST(JsonLines, Base64FollowsRfc4648) {
 }
 
 TEST(JsonLines, ALineHoldsEveryFieldInOrder) {
-  FileRecord r;
+  FileResult r;
   r.input = "in/a b.png";
   r.output = "out/a b.jpg";
-  r.status = FileStatus::Failed;
+  r.status = FileStatus::kFailed;
   r.code = -5008;
   r.message = "The image must be 24bpp or 8bpp greyscale to save in this format";
   r.milliseconds = 1234;
@@ -183,7 +183,7 @@ TEST(JsonLines, ALineHoldsEveryFieldInOrder) {
             "{\"input\":\"in/a b.png\",\"output\":\"out/a b.jpg\",\"status\":\"failed\",\"code\":-5008,"
             "\"message\":\"The image must be 24bpp or 8bpp greyscale to save in this format\",\"milliseconds\":1234}");
   r.input = "in/\xFF\xFE.bmp";
-  r.status = FileStatus::Skipped;
+  r.status = FileStatus::kSkipped;
   r.code = 0;
   r.message.clear();
   r.milliseconds = 0;
@@ -223,7 +223,7 @@ TEST(JsonLines, EveryLineParsesWhateverBytesAPathHolds) {
   std::uniform_int_distribution<int> byte(0, 255);
   std::uniform_int_distribution<int> ascii(0x20, 0x7E);
   for (int i = 0; i < 3000; ++i) {
-    FileRecord r;
+    FileResult r;
     for (std::string* s : {&r.input, &r.output, &r.message}) {
       const int n = length(random);
       for (int k = 0; k < n; ++k) {
@@ -262,8 +262,8 @@ TEST(JsonLines, EveryLineParsesWhateverBytesAPathHolds) {
 // Records the per-file records as well as everything RecordingObserver sees.
 class RecordsObserver : public RecordingObserver {
 public:
-  void fileFinished(const FileRecord& record) override { records.push_back(record); }
-  std::vector<FileRecord> records;
+  void fileFinished(const FileResult& record) override { records.push_back(record); }
+  std::vector<FileResult> records;
 };
 
 class ClusterRun : public ::testing::Test {
@@ -459,16 +459,16 @@ TEST_F(ClusterRun, EachFileThatWasReachedHasOneRecordInListOrder) {
     std::string message;
   };
   const Expected expected[] = {
-      {"a.bmp", "a.bmp", FileStatus::Converted, 0, ""},
-      {"p.bmp", "p.bmp", FileStatus::Converted, -5004,
+      {"a.bmp", "a.bmp", FileStatus::kConverted, 0, ""},
+      {"p.bmp", "p.bmp", FileStatus::kConverted, -5004,
        "Script Line 1 Error: A True Color or Greyscale image is required for this function"},
-      {"x.txt", "x.bmp", FileStatus::Failed, 103, "Unknown format. File skipped."},
-      {"d.bmp", "d.bmp", FileStatus::Skipped, 0, ""},
-      {"e.bmp", "e.bmp", FileStatus::Aborted, -1527, "User abort. Processing halted."},
+      {"x.txt", "x.bmp", FileStatus::kFailed, 103, "Unknown format. File skipped."},
+      {"d.bmp", "d.bmp", FileStatus::kSkipped, 0, ""},
+      {"e.bmp", "e.bmp", FileStatus::kStopped, -1527, "User abort. Processing halted."},
   };
   ASSERT_EQ(watcher.records.size(), std::size(expected));  // nothing for f.bmp
   for (std::size_t i = 0; i < std::size(expected); ++i) {
-    const FileRecord& got = watcher.records[i];
+    const FileResult& got = watcher.records[i];
     const Expected& want = expected[i];
     EXPECT_EQ(got.input, folder.inPath(want.name)) << i;
     EXPECT_EQ(got.output, folder.outPath(want.output)) << i;

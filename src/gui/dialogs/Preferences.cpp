@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "batch/JobCount.h"
 #include "common/Profile.h"
 #include "common/Settings.h"
 #include "gui/dialogs/DialogText.h"
@@ -131,7 +133,11 @@ bool CMyPropertyPage2::validate() {
 }
 
 CPreferences::CPreferences(QWidget* parent)
-    : QDialog(parent), tabs_(new QTabWidget(this)), page1_(new CMyPropertyPage1), page2_(new CMyPropertyPage2) {
+    : QDialog(parent),
+      tabs_(new QTabWidget(this)),
+      page1_(new CMyPropertyPage1),
+      page2_(new CMyPropertyPage2),
+      jobs_(new QSpinBox(this)) {
   setObjectName(QStringLiteral("inputPreferences"));
   setWindowTitle(DialogString(text::kPreferencesCaption));
   tabs_->setObjectName(QStringLiteral("pages"));
@@ -142,8 +148,20 @@ CPreferences::CPreferences(QWidget* parent)
   buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancelButton"));
   connect(buttons, &QDialogButtonBox::accepted, this, &CPreferences::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &CPreferences::reject);
+  auto* batch = new QGroupBox(DialogString(text::kBatchRunsGroup), this);
+  batch->setObjectName(QStringLiteral("batchRunsGroup"));
+  jobs_->setObjectName(QStringLiteral("jobs"));
+  jobs_->setRange(0, kMaxJobs);
+  jobs_->setSpecialValueText(DialogString(text::kJobsPerProcessor));
+  auto* jobsLabel = new QLabel(DialogString(text::kJobs), batch);
+  jobsLabel->setBuddy(jobs_);
+  auto* batchRow = new QHBoxLayout(batch);
+  batchRow->addWidget(jobsLabel);
+  batchRow->addWidget(jobs_);
+  batchRow->addStretch(1);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_);
+  layout->addWidget(batch);
   layout->addWidget(buttons);
 }
 
@@ -156,6 +174,8 @@ void CPreferences::load(const Profile& profile) {
   page1_->setLoadSize(size);
   page2_->setWidthValue(profile.getInt(settings::kFormat, settings::kWMFWidth, settings::kWMFWidthDefault));
   page2_->setHeightValue(profile.getInt(settings::kFormat, settings::kWMFHeight, settings::kWMFHeightDefault));
+  // A stored count out of range shows the nearest one the box holds.
+  jobs_->setValue(profile.getInt(settings::kGeneral, settings::kJobs, settings::kJobsDefault));
 }
 
 void CPreferences::store(Profile& profile) const {
@@ -163,6 +183,7 @@ void CPreferences::store(Profile& profile) const {
   profile.setInt(settings::kFormat, settings::kWMFWidth, page2_->widthValue());
   profile.setInt(settings::kFormat, settings::kWMFHeight, page2_->heightValue());
   profile.setInt(settings::kFormat, settings::kWMFPrompt, 0);
+  profile.setInt(settings::kGeneral, settings::kJobs, jobs_->value());
 }
 
 void CPreferences::accept() {

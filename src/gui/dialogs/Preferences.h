@@ -76,6 +76,8 @@ private:
   RangeSpinBox* height_;
 };
 
+// Below the pages: the files a batch run started from the editor converts at once,
+// 0 ("One per processor") to 256, stored as "General"/"Jobs".
 class CPreferences : public QDialog {
   Q_OBJECT
 
@@ -84,8 +86,10 @@ public:
 
   CMyPropertyPage1* photoCdPage() const { return page1_; }
   CMyPropertyPage2* wmfPage() const { return page2_; }
+  QSpinBox* jobsBox() const { return jobs_; }
 
-  // Values from and to the profile's "Format" section ("WMF_Prompt" = 0 on store).
+  // Values from and to the profile's "Format" section ("WMF_Prompt" = 0 on store),
+  // and the batch runs' "General"/"Jobs".
   void load(const Profile& profile);
   void store(Profile& profile) const;
 
@@ -95,6 +99,7 @@ private:
   QTabWidget* tabs_;
   CMyPropertyPage1* page1_;
   CMyPropertyPage2* page2_;
+  QSpinBox* jobs_;
 };
 
 }  // namespace km::gui

@@ -136,6 +136,7 @@ void EditorWindow::runBatch(BatchSettings settings, bool deleteList) {
   // The run reports its progress title always; the window shows it only while
   // minimised.
   settings.minimise = true;
+  settings.jobs = profile_.getInt(settings::kGeneral, settings::kJobs, settings::kJobsDefault);
   setBusy(true);
   batch_ = new BatchSession(SnapshotScript(script_), std::move(settings), profile_, messages_, this);
   batch_->setDeleteListAtEnd(deleteList);

@@ -80,6 +80,30 @@ private slots:
     QCOMPARE(profile.getInt(s::kFormat, s::kWMFPrompt, -1), 0);
   }
 
+  // The batch runs' count sits below the pages: 0 shows "One per processor", a stored
+  // count out of range shows the nearest one, and OK writes "General"/"Jobs".
+  void jobsBoxShowsAndStoresTheBatchSetting() {
+    km::MemoryProfile profile;
+    CPreferences fresh;
+    fresh.load(profile);
+    QCOMPARE(fresh.jobsBox()->value(), 0);
+    QCOMPARE(fresh.jobsBox()->text(), QStringLiteral("One per processor"));
+    profile.setInt(s::kGeneral, s::kJobs, 999);
+    CPreferences clamped;
+    clamped.load(profile);
+    QCOMPARE(clamped.jobsBox()->value(), 256);
+
+    km::guitest::WhenModal<CPreferences>([](CPreferences* d) {
+      auto* box = km::guitest::Child<QSpinBox>(d, "jobs");
+      box->setFocus();
+      box->selectAll();
+      QTest::keyClicks(box, QStringLiteral("3"));
+      Press(d, "okButton");
+    });
+    QVERIFY(km::gui::EditInputPreferences(nullptr, profile));
+    QCOMPARE(profile.getInt(s::kGeneral, s::kJobs, -1), 3);
+  }
+
   void cancelWritesNothing() {
     km::MemoryProfile profile;
     profile.setInt(s::kFormat, s::kWMFPrompt, 1);
