@@ -49,13 +49,13 @@ int PrepareCommandLineRun(const CScript& script, const CommandLineInput& input, 
   s.scriptPath = input.scriptPath;
   SaveOutputOptions(profile, options);
 
-  if (!input.fileSpec.empty()) {
-    const auto slash = input.fileSpec.find_last_of('/');
+  if (!input.filePattern.empty()) {
+    const auto slash = input.filePattern.find_last_of('/');
     std::string folder;
-    std::string pattern = input.fileSpec;
+    std::string pattern = input.filePattern;
     if (slash != std::string::npos) {
-      folder = slash == 0 ? "/" : input.fileSpec.substr(0, slash);
-      pattern = input.fileSpec.substr(slash + 1);
+      folder = slash == 0 ? "/" : input.filePattern.substr(0, slash);
+      pattern = input.filePattern.substr(slash + 1);
       s.inputFolder = folder;
       s.fullPathLines = false;
     } else {

@@ -18,7 +18,7 @@ namespace km {
 // What a command-line run was given.
 struct CommandLineInput {
   std::string scriptPath;
-  std::string fileSpec;  // pattern or single file; empty when a list file is given
+  std::string filePattern;  // pattern or single file; empty when a list file is given
   std::string listFile;
   std::string logFile;
   bool showErrors = false;

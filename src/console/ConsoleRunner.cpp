@@ -316,7 +316,7 @@ int RunConsole(const std::vector<std::string>& given, Profile& profile) {
   ConsoleMessages messages(record.errorMessages != 0);
   CommandLineInput input;
   input.scriptPath = start.scriptPath;
-  input.fileSpec = start.listFile.empty() ? start.fileSpec : std::string();
+  input.filePattern = start.listFile.empty() ? start.filePattern : std::string();
   input.listFile = start.listFile;
   input.logFile = start.logFile;
   input.showErrors = record.errorMessages != 0;

@@ -26,7 +26,7 @@ bool CommandLineRecord::ParseArgument(const std::string& text, bool isSwitch, bo
       return false;
     }
     if (text == "@") {
-      if (!fileSpec.empty() || !listFile.empty()) return false;
+      if (!filePattern.empty() || !listFile.empty()) return false;
       parseState = 2;
     } else if (IsLetter(text, 'l')) {
       if (!logFile.empty()) return false;
@@ -59,8 +59,8 @@ bool CommandLineRecord::ParseArgument(const std::string& text, bool isSwitch, bo
         logFile = text;
         break;
       default:
-        if (!fileSpec.empty() || !listFile.empty()) return false;
-        fileSpec = text;
+        if (!filePattern.empty() || !listFile.empty()) return false;
+        filePattern = text;
         shellCommand = 0;
         break;
     }
@@ -124,7 +124,7 @@ int PrepareStart(const std::vector<std::string>& arguments, CommandLineRecord* r
     std::error_code ec;
     std::filesystem::path absolute = std::filesystem::absolute(path, ec);
     out.scriptPath = ec ? path : absolute.lexically_normal().string();
-    out.fileSpec = line.shellCommand == 1 ? "*.*" : line.fileSpec;
+    out.filePattern = line.shellCommand == 1 ? "*.*" : line.filePattern;
     out.listFile = line.listFile;
     out.logFile = line.logFile;
   }

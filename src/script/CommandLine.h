@@ -23,7 +23,7 @@ struct CommandLineRecord {
   int keepOpen = 0;       // "n"
   int shellCommand = 1;   // 1 while no file specification or list file has been given
   std::string scriptPath;
-  std::string fileSpec;
+  std::string filePattern;
   std::string listFile;   // after "@"
   std::string logFile;    // after "l"
   int mode = 0;           // 0 no script, 1 script, 2 script and "r"
@@ -49,7 +49,7 @@ struct StartSettings {
   int minimise = 0;
   int closeAtEnd = 1;               // 0 when "n" was given
   std::string scriptPath;           // extended with ".rsq" and made absolute
-  std::string fileSpec;             // "*.*" when no input was named
+  std::string filePattern;             // "*.*" when no input was named
   std::string listFile;
   std::string logFile;
 };

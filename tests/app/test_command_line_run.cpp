@@ -39,7 +39,7 @@ protected:
 TEST_F(CommandLineStart, RefusesAScriptWithoutSetOutputOptions) {
   CScript bare;
   AddCommand(bare, 506);
-  input.fileSpec = folder.in() + "/*.bmp";
+  input.filePattern = folder.in() + "/*.bmp";
   settings.outputFolder = "untouched";
   EXPECT_EQ(PrepareCommandLineRun(bare, input, profile, messages, &settings), -2086);
   ASSERT_EQ(messages.shown.size(), 1u);
@@ -51,7 +51,7 @@ TEST_F(CommandLineStart, RefusesAScriptWithoutSetOutputOptions) {
 }
 
 TEST_F(CommandLineStart, TakesTheOutputSettingsFromSetOutputOptions) {
-  input.fileSpec = folder.in() + "/*.bmp";
+  input.filePattern = folder.in() + "/*.bmp";
   input.showErrors = true;
   input.minimise = true;
   input.logFile = folder.root() + "/run.log";
@@ -86,7 +86,7 @@ TEST_F(CommandLineStart, PatternWithAFolderListsItsMatches) {
   WriteText(folder.inPath("b.bmp"), "x");
   WriteText(folder.inPath("a.bmp"), "x");
   WriteText(folder.inPath("c.gif"), "x");
-  input.fileSpec = folder.in() + "/*.bmp";
+  input.filePattern = folder.in() + "/*.bmp";
   ASSERT_EQ(PrepareCommandLineRun(script, input, profile, messages, &settings), 0);
   EXPECT_EQ(settings.inputFolder, folder.in());
   EXPECT_FALSE(settings.fullPathLines);
@@ -100,7 +100,7 @@ TEST_F(CommandLineStart, NameWithoutWildcardsIsThatOneFile) {
   WriteText(folder.inPath("a.bmp"), "x");
   WriteText(folder.inPath("b.bmp"), "x");
   for (const char* name : {"b.bmp", "absent.bmp"}) {
-    input.fileSpec = folder.in() + "/" + name;
+    input.filePattern = folder.in() + "/" + name;
     ASSERT_EQ(PrepareCommandLineRun(script, input, profile, messages, &settings), 0);
     Lines lines;
     ASSERT_TRUE(ReadListFile(settings.listFile, &lines));
@@ -114,7 +114,7 @@ TEST_F(CommandLineStart, PatternWithoutAFolderMeansFullPathLines) {
   WriteText(folder.inPath("a.bmp"), "x");
   const fs::path before = fs::current_path();
   fs::current_path(folder.in());
-  input.fileSpec = "*.bmp";
+  input.filePattern = "*.bmp";
   const int code = PrepareCommandLineRun(script, input, profile, messages, &settings);
   fs::current_path(before);
   ASSERT_EQ(code, 0);
@@ -151,7 +151,7 @@ TEST_F(CommandLineStart, RunFromAPatternRemovesItsTemporaryList) {
   options->Int1 = kOutDIB - 1;
   options->Int2 = 1;
   options->Text1 = folder.root() + "/new/out";
-  input.fileSpec = folder.in() + "/*.bmp";
+  input.filePattern = folder.in() + "/*.bmp";
   ASSERT_EQ(PrepareCommandLineRun(script, input, profile, messages, &settings), 0);
   settings.currentLogPath = folder.currentLog();
   const std::string list = settings.listFile;
@@ -163,7 +163,7 @@ TEST_F(CommandLineStart, RunFromAPatternRemovesItsTemporaryList) {
   settings.temporaryList = false;
 
   // The missing single file is logged as not converted.
-  input.fileSpec = folder.in() + "/three.bmp";
+  input.filePattern = folder.in() + "/three.bmp";
   ASSERT_EQ(PrepareCommandLineRun(script, input, profile, messages, &settings), 0);
   settings.currentLogPath = folder.currentLog();
   const RunResult missing = RunOnce(script, settings, observer, messages, profile);

@@ -82,7 +82,7 @@ TEST(CommandLine, RecordFields) {
   EXPECT_EQ(r.scriptPath, "job");
   EXPECT_EQ(r.listFile, "in.lst");
   EXPECT_EQ(r.logFile, "out.log");
-  EXPECT_EQ(r.fileSpec, "");
+  EXPECT_EQ(r.filePattern, "");
   EXPECT_EQ(r.shellCommand, 0);
   EXPECT_EQ(r.errorMessages, 1);
   EXPECT_EQ(r.minimise, 0);
@@ -125,7 +125,7 @@ TEST_F(StartUp, ScriptAndRunOverEverything) {
   ASSERT_EQ(PrepareStart({dir_ + "/job", "/r"}, nullptr, &s, &message), 0) << message;
   EXPECT_EQ(s.startMode, 2);
   EXPECT_EQ(s.scriptPath, dir_ + "/job.rsq");
-  EXPECT_EQ(s.fileSpec, "*.*");
+  EXPECT_EQ(s.filePattern, "*.*");
   EXPECT_EQ(s.runWithoutInterrupting, 1);
   EXPECT_EQ(s.closeAtEnd, 1);
   EXPECT_EQ(s.minimise, 0);
@@ -138,7 +138,7 @@ TEST_F(StartUp, FlagsAndPatternAreHandedOver) {
                          nullptr, &s, &message), 0);
   EXPECT_EQ(s.startMode, 1);
   EXPECT_EQ(s.scriptPath, dir_ + "/job.rsq");
-  EXPECT_EQ(s.fileSpec, "*.bmp");
+  EXPECT_EQ(s.filePattern, "*.bmp");
   EXPECT_EQ(s.logFile, "run.log");
   EXPECT_EQ(s.runWithoutInterrupting, 0);
   EXPECT_EQ(s.minimise, 1);

@@ -115,7 +115,7 @@ void EditorWindow::startCommandLineRun() {
   if (busy_) return;
   CommandLineInput input;
   input.scriptPath = start_.scriptPath;
-  input.fileSpec = start_.listFile.empty() ? start_.fileSpec : std::string();
+  input.filePattern = start_.listFile.empty() ? start_.filePattern : std::string();
   input.listFile = start_.listFile;
   input.logFile = start_.logFile;
   input.showErrors = start_.runWithoutInterrupting == 0;

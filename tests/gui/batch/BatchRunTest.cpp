@@ -311,7 +311,7 @@ private slots:
     start.runWithoutInterrupting = 0;
     start.closeAtEnd = 0;
     start.scriptPath = script.toStdString();
-    start.fileSpec = (inDir_ + "/stripes.pcx").toStdString();
+    start.filePattern = (inDir_ + "/stripes.pcx").toStdString();
     editor.setStartSettings(start);
     editor.show();
     editor.startUp();
@@ -356,7 +356,7 @@ private slots:
     start.startMode = 2;
     start.runWithoutInterrupting = 0;
     start.scriptPath = script.toStdString();
-    start.fileSpec = (inDir_ + "/stripes.pcx").toStdString();
+    start.filePattern = (inDir_ + "/stripes.pcx").toStdString();
     editor.setStartSettings(start);
     editor.show();
     QSignalSpy closed(&editor, &EditorWindow::batchClosed);
@@ -376,7 +376,7 @@ private slots:
     StartSettings start;
     start.startMode = 2;
     start.scriptPath = script.toStdString();
-    start.fileSpec = (inDir_ + "/*.*").toStdString();
+    start.filePattern = (inDir_ + "/*.*").toStdString();
     start.logFile = logFile.toStdString();
     editor.setStartSettings(start);
     editor.show();
@@ -402,7 +402,7 @@ private slots:
     StartSettings start;
     start.startMode = 2;
     start.scriptPath = script.toStdString();
-    start.fileSpec = "*.*";
+    start.filePattern = "*.*";
     editor.setStartSettings(start);
     editor.show();
     editor.startUp();
@@ -438,7 +438,7 @@ private slots:
     start.runWithoutInterrupting = 0;
     start.closeAtEnd = 0;
     start.scriptPath = script.toStdString();
-    start.fileSpec = (folder + "/*.*").toStdString();
+    start.filePattern = (folder + "/*.*").toStdString();
     editor.setStartSettings(start);
     editor.show();
     editor.startUp();
