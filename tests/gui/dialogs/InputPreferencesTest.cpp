@@ -98,6 +98,9 @@ private slots:
       box->setFocus();
       box->selectAll();
       QTest::keyClicks(box, QStringLiteral("3"));
+      if (const QByteArray dir = qgetenv("KILNMARK_SHOT_DIR"); !dir.isEmpty()) {
+        d->grab().save(QString::fromLocal8Bit(dir) + QStringLiteral("/input-preferences.png"));
+      }
       Press(d, "okButton");
     });
     QVERIFY(km::gui::EditInputPreferences(nullptr, profile));
