@@ -66,16 +66,6 @@ int Import(const char* path, KmPictInfo* picture) {
 
 extern "C" {
 
-KM_FILTER_EXPORT int GetFilterInfo(int16_t version, const char* /*options*/, KmFilterMemory* preferences,
-                                   KmFilterMemory* fileTypes) {
-  *preferences = nullptr;
-  *fileTypes = nullptr;
-  return version == KM_FILTER_INTERFACE_VERSION ? KM_FILTER_INTERFACE_VERSION : 0;
-}
-
-KM_FILTER_EXPORT void GetFilterPref(void* /*instance*/, void* /*window*/, KmFilterMemory /*preferences*/,
-                                    uint16_t /*flags*/) {}
-
 KM_FILTER_EXPORT int ImportGr(void* /*deviceContext*/, const KmImportFile* file, KmPictInfo* picture,
                               KmFilterMemory /*preferences*/) {
   try {
