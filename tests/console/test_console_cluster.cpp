@@ -16,6 +16,7 @@
 #include "script/ScriptFile.h"
 #include "support/DibTestUtil.h"
 #include "support/PeerTools.h"
+#include "support/ScriptTestUtil.h"
 
 namespace km {
 namespace {
@@ -68,19 +69,9 @@ protected:
 
   // Flip, then BMP into root/<folder>.
   std::string Script(const std::string& folder) {
-    CScript script;
-    script.Append(std::make_unique<CScriptCommand>(506));
-    auto out = std::make_unique<CScriptCommand>(544);
-    out->Int1 = 0;
-    out->Int2 = 1;
-    out->Int3 = 300;
-    out->Int4 = 15;
-    out->Int5 = 0;
-    out->Text1 = root_ + "/" + folder;
-    script.Append(std::move(out));
     const std::string path = root_ + "/" + folder + ".rsq";
     std::string message;
-    EXPECT_EQ(WriteScriptFile(path, script, &message), 0) << message;
+    EXPECT_TRUE(test::WriteFlipToBmpScript(path, root_ + "/" + folder, &message)) << message;
     return path;
   }
 

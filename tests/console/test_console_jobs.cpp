@@ -20,6 +20,7 @@
 #include "fileio/imgx/Imgx.h"
 #include "script/ScriptFile.h"
 #include "support/DibTestUtil.h"
+#include "support/ScriptTestUtil.h"
 
 extern char** environ;
 
@@ -91,19 +92,9 @@ protected:
 
   // Flip, then BMP into root/out.
   std::string WriteScript() {
-    CScript script;
-    script.Append(std::make_unique<CScriptCommand>(506));
-    auto out = std::make_unique<CScriptCommand>(544);
-    out->Int1 = 0;
-    out->Int2 = 1;
-    out->Int3 = 300;
-    out->Int4 = 15;
-    out->Int5 = 0;
-    out->Text1 = root_ + "/out";
-    script.Append(std::move(out));
     const std::string path = root_ + "/flip.rsq";
     std::string message;
-    EXPECT_EQ(WriteScriptFile(path, script, &message), 0) << message;
+    EXPECT_TRUE(test::WriteFlipToBmpScript(path, root_ + "/out", &message)) << message;
     return path;
   }
 

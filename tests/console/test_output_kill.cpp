@@ -19,6 +19,7 @@
 #include "fileio/imgx/Imgx.h"
 #include "script/ScriptFile.h"
 #include "support/DibTestUtil.h"
+#include "support/ScriptTestUtil.h"
 
 extern char** environ;
 
@@ -44,19 +45,9 @@ protected:
       DibHandle img = test::MakeRgb(kWidth, kHeight, static_cast<std::uint8_t>(40 * i), 20, 30);
       ASSERT_EQ(imgx::EncodeBMP(nullptr, root_ + "/in/" + kNames[i] + ".bmp", img.get(), 0), 0);
     }
-    CScript script;
-    script.Append(std::make_unique<CScriptCommand>(506));  // flip
-    auto out = std::make_unique<CScriptCommand>(544);
-    out->Int1 = 0;  // BMP
-    out->Int2 = 1;
-    out->Int3 = 300;
-    out->Int4 = 15;
-    out->Int5 = 0;
-    out->Text1 = root_ + "/out";
-    script.Append(std::move(out));
     script_ = root_ + "/flip.rsq";
     std::string message;
-    ASSERT_EQ(WriteScriptFile(script_, script, &message), 0) << message;
+    ASSERT_TRUE(test::WriteFlipToBmpScript(script_, root_ + "/out", &message)) << message;
   }
   void TearDown() override {
     std::error_code ec;
