@@ -15,6 +15,7 @@
 #include "batch/JsonLines.h"
 #include "batch/Shard.h"
 #include "batch/SkipExisting.h"
+#include "support/Base64Decode.h"
 
 namespace km::test {
 namespace {
@@ -197,26 +198,6 @@ TEST(JsonLines, ALineHoldsEveryFieldInOrder) {
   EXPECT_EQ(out.str(), JsonLine(r) + "\n" + JsonLine(r) + "\n");
 }
 
-// Base64 decoding for the checks, independent of the encoder.
-std::string FromBase64(const std::string& text) {
-  const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string bytes;
-  std::uint32_t bits = 0;
-  int count = 0;
-  for (const char c : text) {
-    if (c == '=') {
-      break;
-    }
-    bits = bits << 6 | static_cast<std::uint32_t>(digits.find(c));
-    count += 6;
-    if (count >= 8) {
-      count -= 8;
-      bytes += static_cast<char>((bits >> count) & 0xFF);
-    }
-  }
-  return bytes;
-}
-
 TEST(JsonLines, EveryLineParsesWhateverBytesAPathHolds) {
   std::mt19937 random(17);
   std::uniform_int_distribution<int> length(0, 24);
@@ -248,7 +229,7 @@ TEST(JsonLines, EveryLineParsesWhateverBytesAPathHolds) {
         EXPECT_FALSE(parsed.contains(std::string(name) + "_base64"));
       } else {
         ASSERT_TRUE(parsed.contains(std::string(name) + "_base64")) << line;
-        EXPECT_EQ(FromBase64(parsed.at(std::string(name) + "_base64").get<std::string>()), *value);
+        EXPECT_EQ(test::FromBase64(parsed.at(std::string(name) + "_base64").get<std::string>()), *value);
       }
     }
     if (IsValidUtf8(r.message)) {

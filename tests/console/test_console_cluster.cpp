@@ -14,6 +14,7 @@
 #include "console/ConsoleRunner.h"
 #include "fileio/imgx/Imgx.h"
 #include "script/ScriptFile.h"
+#include "support/Base64Decode.h"
 #include "support/DibTestUtil.h"
 #include "support/PeerTools.h"
 #include "support/ScriptTestUtil.h"
@@ -100,22 +101,7 @@ protected:
   // The input path a record names: its exact bytes when they are not UTF-8.
   static std::string InputOf(const nlohmann::json& record) {
     if (record.contains("input_base64")) {
-      const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-      std::string bytes;
-      std::uint32_t bits = 0;
-      int count = 0;
-      for (const char c : record.at("input_base64").get<std::string>()) {
-        if (c == '=') {
-          break;
-        }
-        bits = bits << 6 | static_cast<std::uint32_t>(digits.find(c));
-        count += 6;
-        if (count >= 8) {
-          count -= 8;
-          bytes += static_cast<char>((bits >> count) & 0xFF);
-        }
-      }
-      return bytes;
+      return test::FromBase64(record.at("input_base64").get<std::string>());
     }
     return record.at("input").get<std::string>();
   }
