@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds kilnmark-batch and kilnmark (release build), runs the sample
-# scripts of examples/ over the sample images. Results go to out/examples/.
+# scripts of examples/ over the sample images, and the WebP and SVG samples through the
+# import filters. Results go to out/examples/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +16,9 @@ for script in examples/web-gif.rsq examples/grey-png.rsq examples/framed-jpg.rsq
   echo "== $script"
   "$batch" "$script" "examples/images/*.*" || status=$?
 done
+# WebP and SVG samples, read through the shipped import filters.
+echo "== examples/filters-png.rsq"
+"$batch" examples/filters-png.rsq "examples/filters/*.*" || status=$?
 
 echo
 echo "Results are in $(pwd)/out/examples/"
