@@ -23,6 +23,7 @@ int FuzzClipboard(const std::uint8_t* data, std::size_t size);
 int FuzzDispatch(const std::uint8_t* data, std::size_t size);
 int FuzzScriptJson(const std::uint8_t* data, std::size_t size);
 int FuzzJson(const std::uint8_t* data, std::size_t size);
+int FuzzMeta(const std::uint8_t* data, std::size_t size);
 
 struct Target {
   const char* name;  // also the folder of its seeds (corpus/<name>) and regressions
@@ -33,7 +34,7 @@ inline constexpr Target kTargets[] = {
     {"decode", FuzzDecode},          {"script", FuzzScript}, {"palette_text", FuzzTextPalette},
     {"palette_riff", FuzzRiffPalette}, {"list", FuzzList},     {"clipboard", FuzzClipboard},
     {"dispatch", FuzzDispatch},
-    {"script_json", FuzzScriptJson}, {"json", FuzzJson},
+    {"script_json", FuzzScriptJson}, {"json", FuzzJson},            {"meta", FuzzMeta},
 };
 
 }  // namespace km::fuzz

@@ -14,7 +14,7 @@ seconds=${1:?usage: fuzz-campaign.sh SECONDS [TARGET...]}
 shift
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(decode script script_json json palette_text palette_riff list clipboard dispatch)
+  targets=(decode meta script script_json json palette_text palette_riff list clipboard dispatch)
 fi
 
 if [ ! -d build/fuzz ]; then
