@@ -228,8 +228,9 @@ TEST_F(ClusterConsole, FourPartsGiveTheOutputsOfOneRun) {
 
 // examples/cluster/parallel-ssh.sh with a login file of two slots on this machine (":")
 // and two on "nodeb", reached through a stand-in for ssh that runs the command here the
-// way ssh runs it on the remote side (one string for the login shell), so the quoting
-// of the remote command is exercised as well.
+// way ssh runs it on the remote side (one string for the login shell, with SHELL set
+// as sshd sets it: parallel's remote worker starts the command through $SHELL), so the
+// quoting of the remote command is exercised as well.
 TEST_F(ClusterConsole, GnuParallelWithFourPartsOverLoginSlotsGivesTheOutputsOfOneRun) {
   KM_REQUIRE_PEER("parallel");
   ASSERT_EQ(Spawn({Script("single"), Pattern()}, root_ + "/single.log"), kExitSomeFailed);
@@ -239,7 +240,7 @@ TEST_F(ClusterConsole, GnuParallelWithFourPartsOverLoginSlotsGivesTheOutputsOfOn
                         "while [ $# -gt 0 ]; do case \"$1\" in -*) shift;; *) break;; esac; done\n"
                         "shift\n"
                         "[ \"$1\" = \"--\" ] && shift\n"
-                        "exec /bin/sh -c \"$*\"\n";
+                        "SHELL=/bin/sh exec /bin/sh -c \"$*\"\n";  // sshd sets SHELL to the login shell
   fs::permissions(ssh, fs::perms::owner_all);
   std::ofstream(root_ + "/nodes.txt") << "# two slots here, two on nodeb\n2/:\n2/nodeb\n";
   const std::string results = root_ + "/results.jsonl";
