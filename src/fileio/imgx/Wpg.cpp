@@ -71,82 +71,99 @@ struct Bitmap {
   Packing packing = Packing::kVersion1;
 };
 
-// Unpacks a version 1 pixel stream into out[0..total), rows of rowBytes, top row
-// first. With out null it only checks that the stream fills the picture exactly, so
-// nothing is allocated for a picture that a short or broken file cannot hold.
-Code UnpackRows(const Bitmap& bm, std::size_t rowBytes, std::uint8_t* out, std::size_t total) {
-  ByteReader in(bm.data, bm.size);
+// Where an unpacker writes: out[0..total), rows of rowBytes, top row first. With out
+// null the steps only count, so a stream can be checked before anything is allocated
+// for a picture that a short or broken file cannot hold. A step answers kCorrupt for a
+// run past the end of the picture and kTruncated for a stream that ends inside a run.
+struct RowSink {
+  std::uint8_t* out;
+  std::size_t total;
+  std::size_t rowBytes;
   std::size_t at = 0;
-  while (at < total) {
+
+  Code fill(std::size_t count, std::uint8_t v) {
+    if (count > total - at) {
+      return kCorrupt;
+    }
+    if (out != nullptr) {
+      std::memset(out + at, v, count);
+    }
+    at += count;
+    return kOk;
+  }
+
+  Code copy(ByteReader& in, std::size_t count) {
+    if (count > total - at) {
+      return kCorrupt;
+    }
+    const std::uint8_t* src = in.take(count);
+    if (src == nullptr) {
+      return kTruncated;
+    }
+    if (out != nullptr) {
+      std::memcpy(out + at, src, count);
+    }
+    at += count;
+    return kOk;
+  }
+
+  // The previous row `times` more times; only at the start of a row after the first.
+  Code repeatRow(std::size_t times) {
+    if (at % rowBytes != 0 || at == 0) {
+      return kCorrupt;
+    }
+    std::size_t bytes = 0;
+    if (!CheckedMul(times, rowBytes, &bytes) || bytes > total - at) {
+      return kCorrupt;
+    }
+    for (std::size_t k = 0; k < times; ++k) {
+      if (out != nullptr) {
+        std::memcpy(out + at, out + at - rowBytes, rowBytes);
+      }
+      at += rowBytes;
+    }
+    return kOk;
+  }
+};
+
+// Unpacks a version 1 pixel stream into the sink until the picture is full.
+Code UnpackRows(const Bitmap& bm, RowSink& sink) {
+  ByteReader in(bm.data, bm.size);
+  while (sink.at < sink.total) {
     const std::uint8_t b = in.u8();
     if (!in.ok()) {
       return kTruncated;
     }
     const std::size_t n = b & 0x7F;
+    Code code = kOk;
     if ((b & 0x80) != 0) {
       const std::size_t count = n != 0 ? n : in.u8();
       const std::uint8_t v = n != 0 ? in.u8() : 0xFF;
       if (!in.ok()) {
         return kTruncated;
       }
-      if (count > total - at) {
-        return kCorrupt;
-      }
-      if (out != nullptr) {
-        std::memset(out + at, v, count);
-      }
-      at += count;
+      code = sink.fill(count, v);
     } else if (n != 0) {
-      if (n > total - at) {
-        return kCorrupt;
-      }
-      const std::uint8_t* src = in.take(n);
-      if (src == nullptr) {
-        return kTruncated;
-      }
-      if (out != nullptr) {
-        std::memcpy(out + at, src, n);
-      }
-      at += n;
+      code = sink.copy(in, n);
     } else {
       const std::size_t times = in.u8();
       if (!in.ok()) {
         return kTruncated;
       }
-      if (at % rowBytes != 0 || at == 0) {
-        return kCorrupt;  // a row repeat inside a row, or before the first row
-      }
-      std::size_t bytes = 0;
-      if (!CheckedMul(times, rowBytes, &bytes) || bytes > total - at) {
-        return kCorrupt;
-      }
-      for (std::size_t k = 0; k < times; ++k) {
-        if (out != nullptr) {
-          std::memcpy(out + at, out + at - rowBytes, rowBytes);
-        }
-        at += rowBytes;
-      }
+      code = sink.repeatRow(times);
+    }
+    if (code != kOk) {
+      return code;
     }
   }
   return kOk;
 }
 
 // Unpacks a version 2 run-length stream as UnpackRows does a version 1 one.
-Code UnpackRows2(const Bitmap& bm, std::size_t rowBytes, std::uint8_t* out, std::size_t total) {
+Code UnpackRows2(const Bitmap& bm, RowSink& sink) {
   ByteReader in(bm.data, bm.size);
-  std::size_t at = 0;
   std::uint8_t repeated = 0;  // the byte the last repeat run held
-  auto fill = [&](std::size_t count, std::uint8_t v) {
-    if (count > total - at) {
-      return false;
-    }
-    if (out != nullptr) {
-      std::memset(out + at, v, count);
-    }
-    at += count;
-    return true;
-  };
-  while (at < total) {
+  while (sink.at < sink.total) {
     const std::uint8_t b = in.u8();
     std::uint8_t n = 0;
     if (b == 0x7D || b == 0x7F || b == 0xFD || b == 0xFE || b == 0xFF) {
@@ -156,7 +173,7 @@ Code UnpackRows2(const Bitmap& bm, std::size_t rowBytes, std::uint8_t* out, std:
       return kTruncated;
     }
     const std::size_t count = std::size_t{n} + 1;
-    bool fits = true;
+    Code code = kOk;
     switch (b) {
       case 0x7D:
         if (n != 1) {
@@ -166,55 +183,31 @@ Code UnpackRows2(const Bitmap& bm, std::size_t rowBytes, std::uint8_t* out, std:
       case 0x7E:
         return kUnsupportedVariant;
       case 0x7F:
-        fits = fill(count, 0x00);
+        code = sink.fill(count, 0x00);
         break;
       case 0xFF:
-        fits = fill(count, 0xFF);
+        code = sink.fill(count, 0xFF);
         break;
       case 0xFD:
-        fits = fill(count, repeated);
+        code = sink.fill(count, repeated);
         break;
-      case 0xFE: {
-        if (at % rowBytes != 0 || at == 0) {
-          return kCorrupt;  // a row repeat inside a row, or before the first row
-        }
-        std::size_t bytes = 0;
-        if (!CheckedMul(count, rowBytes, &bytes) || bytes > total - at) {
-          return kCorrupt;
-        }
-        for (std::size_t k = 0; k < count; ++k) {
-          if (out != nullptr) {
-            std::memcpy(out + at, out + at - rowBytes, rowBytes);
-          }
-          at += rowBytes;
-        }
+      case 0xFE:
+        code = sink.repeatRow(count);
         break;
-      }
       default:
         if ((b & 0x80) != 0) {
           repeated = in.u8();
           if (!in.ok()) {
             return kTruncated;
           }
-          fits = fill(std::size_t{b & 0x7Fu} + 1, repeated);
+          code = sink.fill(std::size_t{b & 0x7Fu} + 1, repeated);
         } else {
-          const std::size_t literal = std::size_t{b} + 1;
-          if (literal > total - at) {
-            return kCorrupt;
-          }
-          const std::uint8_t* src = in.take(literal);
-          if (src == nullptr) {
-            return kTruncated;
-          }
-          if (out != nullptr) {
-            std::memcpy(out + at, src, literal);
-          }
-          at += literal;
+          code = sink.copy(in, std::size_t{b} + 1);
         }
         break;
     }
-    if (!fits) {
-      return kCorrupt;  // a run past the end of the picture
+    if (code != kOk) {
+      return code;
     }
   }
   return kOk;
@@ -232,7 +225,8 @@ Code MakeImage(ProgressWindow progress, const Bitmap& bm, const std::vector<RgbQ
   const std::size_t total = rowBytes * static_cast<std::size_t>(bm.height);
   const auto unpack = bm.packing == Packing::kVersion1 ? UnpackRows : UnpackRows2;
   if (bm.packing != Packing::kNone) {
-    if (const Code c = unpack(bm, rowBytes, nullptr, total); c != kOk) {
+    RowSink count{nullptr, total, rowBytes};
+    if (const Code c = unpack(bm, count); c != kOk) {
       return c;
     }
   } else if (bm.size < total) {
@@ -240,7 +234,8 @@ Code MakeImage(ProgressWindow progress, const Bitmap& bm, const std::vector<RgbQ
   }
   std::vector<std::uint8_t> raw(total);
   if (bm.packing != Packing::kNone) {
-    if (const Code c = unpack(bm, rowBytes, raw.data(), total); c != kOk) {
+    RowSink sink{raw.data(), total, rowBytes};
+    if (const Code c = unpack(bm, sink); c != kOk) {
       return c;
     }
   } else {
