@@ -49,7 +49,7 @@ struct StartSettings {
   int minimise = 0;
   int closeAtEnd = 1;               // 0 when "n" was given
   std::string scriptPath;           // extended with ".rsq" and made absolute
-  std::string filePattern;             // "*.*" when no input was named
+  std::string filePattern;          // "*.*" when no input was named
   std::string listFile;
   std::string logFile;
 };

@@ -124,6 +124,22 @@ private:
   QString path(const QString& name) const { return root_.filePath(name); }
 
   // Waits for the editor's run to end; the session is then still open (OK usable).
+  // Starts the editor as a command line naming a script would (start mode 2), with the
+  // switches `flags` ("e": stop at each error, "n": wait at the end) and a log file.
+  static void StartAsCommandLine(TestEditor& editor, const std::string& flags, const QString& script,
+                                 const std::string& pattern, const QString& logFile = {}) {
+    StartSettings start;
+    start.startMode = 2;
+    start.runWithoutInterrupting = flags.find('e') == std::string::npos ? 1 : 0;
+    start.closeAtEnd = flags.find('n') == std::string::npos ? 1 : 0;
+    start.scriptPath = script.toStdString();
+    start.filePattern = pattern;
+    start.logFile = logFile.toStdString();
+    editor.setStartSettings(start);
+    editor.show();
+    editor.startUp();
+  }
+
   static BatchSession* WaitFinished(TestEditor& editor) {
     if (!QTest::qWaitFor([&] { return editor.batchSession() && editor.batchSession()->isFinished(); }, 120000)) {
       return nullptr;
@@ -306,15 +322,7 @@ private slots:
       if (text.rfind("Script Line 2 Error", 0) == 0) Press(editor.batchSession()->dialog(), "abortButton");
     };
     messages.fake.answers = {MessageAnswer::Ok, MessageAnswer::No};
-    StartSettings start;
-    start.startMode = 2;
-    start.runWithoutInterrupting = 0;
-    start.closeAtEnd = 0;
-    start.scriptPath = script.toStdString();
-    start.filePattern = (inDir_ + "/stripes.pcx").toStdString();
-    editor.setStartSettings(start);
-    editor.show();
-    editor.startUp();
+    StartAsCommandLine(editor, "en", script, (inDir_ + "/stripes.pcx").toStdString());
     BatchSession* session = WaitFinished(editor);
     QVERIFY(session != nullptr);
     QCOMPARE(messages.fake.shown.size(), std::size_t{2});
@@ -352,15 +360,8 @@ private slots:
       if (text.rfind("Script Line 2 Error", 0) == 0) Press(editor.batchSession()->dialog(), "abortButton");
     };
     messages.fake.answers = {MessageAnswer::Ok, MessageAnswer::Yes};
-    StartSettings start;
-    start.startMode = 2;
-    start.runWithoutInterrupting = 0;
-    start.scriptPath = script.toStdString();
-    start.filePattern = (inDir_ + "/stripes.pcx").toStdString();
-    editor.setStartSettings(start);
-    editor.show();
     QSignalSpy closed(&editor, &EditorWindow::batchClosed);
-    editor.startUp();
+    StartAsCommandLine(editor, "e", script, (inDir_ + "/stripes.pcx").toStdString());
     QVERIFY(closed.wait(120000));
     QCOMPARE(closed.first().first().toInt(), 130);
     QCOMPARE(editor.exitStatus(), 130);
@@ -373,15 +374,8 @@ private slots:
     MemoryProfile profile;
     FakeMessageService messages;
     TestEditor editor(profile, messages);
-    StartSettings start;
-    start.startMode = 2;
-    start.scriptPath = script.toStdString();
-    start.filePattern = (inDir_ + "/*.*").toStdString();
-    start.logFile = logFile.toStdString();
-    editor.setStartSettings(start);
-    editor.show();
     QSignalSpy closed(&editor, &EditorWindow::batchClosed);
-    editor.startUp();
+    StartAsCommandLine(editor, "", script, (inDir_ + "/*.*").toStdString(), logFile);
     QVERIFY(closed.wait(120000));
     QCOMPARE(closed.first().first().toInt(), 0);
     QVERIFY(QTest::qWaitFor([&] { return !editor.isVisible(); }, 5000));
@@ -399,13 +393,7 @@ private slots:
     MemoryProfile profile;
     FakeMessageService messages;
     TestEditor editor(profile, messages);
-    StartSettings start;
-    start.startMode = 2;
-    start.scriptPath = script.toStdString();
-    start.filePattern = "*.*";
-    editor.setStartSettings(start);
-    editor.show();
-    editor.startUp();
+    StartAsCommandLine(editor, "", script, "*.*");
     QVERIFY(QTest::qWaitFor([&] { return !messages.shown.empty(); }, 5000));
     QCOMPARE(messages.last().text, LoadString(2086));
     QCOMPARE(messages.last().icon, MessageIcon::Stop);
@@ -433,15 +421,7 @@ private slots:
     FakeMessageService messages;
     messages.answers = {MessageAnswer::No};  // the overwrite question comes first
     TestEditor editor(profile, messages);
-    StartSettings start;
-    start.startMode = 2;
-    start.runWithoutInterrupting = 0;
-    start.closeAtEnd = 0;
-    start.scriptPath = script.toStdString();
-    start.filePattern = (folder + "/*.*").toStdString();
-    editor.setStartSettings(start);
-    editor.show();
-    editor.startUp();
+    StartAsCommandLine(editor, "en", script, (folder + "/*.*").toStdString());
     BatchSession* session = WaitFinished(editor);
     QVERIFY(session != nullptr);
     QCOMPARE(messages.shown.size(), std::size_t{2});
