@@ -123,15 +123,11 @@ TEST_F(CodecTest, ImgPeersReadOursAndWeReadTheirs) {
   src->colors()[1] = RgbQuad{255, 255, 255, 0};
   FillRandom(*src, 19);
   ASSERT_EQ(EncodeIMG(nullptr, Path("ours.img"), src.get()), imgx::kOk);
-  ASSERT_EQ(RunPeer({"gemtopnm", Path("ours.img")}, {}, Path("ours.pbm")), 0);
-  DibHandle seen = ReadPnmFile(Path("ours.pbm"));
+  DibHandle seen = NetpbmRead("gemtopnm", Path("ours.img"));
   ASSERT_NE(seen, nullptr);
   EXPECT_TRUE(SameColours(*src, *seen));
 
-  ASSERT_TRUE(WritePnmFile(*src, Path("in.ppm")));
-  ASSERT_EQ(RunPeer({"ppmtopgm", Path("in.ppm")}, {}, Path("in.pgm")), 0);
-  ASSERT_EQ(RunPeer({"pgmtopbm", "-threshold", Path("in.pgm")}, {}, Path("in.pbm")), 0);
-  ASSERT_EQ(RunPeer({"pbmtogem", Path("in.pbm")}, {}, Path("theirs.img")), 0);
+  ASSERT_TRUE(NetpbmWriteBitmap(*src, "pbmtogem", Path("theirs.img")));
   DibHandle back;
   ASSERT_EQ(Decode(Path("theirs.img"), &back), imgx::kOk);
   EXPECT_TRUE(SameColours(*src, *back));

@@ -406,4 +406,20 @@ bool PeerWrite(const Dib& dib, const std::string& path, const std::vector<std::s
   return ok;
 }
 
+DibHandle NetpbmRead(const std::string& toPnm, const std::string& path) {
+  const std::string pnm = path + ".pnm";
+  if (RunPeer({toPnm, path}, {}, pnm) != 0) {
+    return nullptr;
+  }
+  return ReadPnmFile(pnm);
+}
+
+bool NetpbmWriteBitmap(const Dib& dib, const std::string& fromPbm, const std::string& path) {
+  const std::string ppm = path + ".ppm";
+  const std::string pgm = path + ".pgm";
+  const std::string pbm = path + ".pbm";
+  return WritePnmFile(dib, ppm) && RunPeer({"ppmtopgm", ppm}, {}, pgm) == 0 &&
+         RunPeer({"pgmtopbm", "-threshold", pgm}, {}, pbm) == 0 && RunPeer({fromPbm, pbm}, {}, path) == 0;
+}
+
 }  // namespace km::test

@@ -54,6 +54,15 @@ DibHandle PeerRead(const std::string& path);
 // {"-type", "Palette"} or {"-compress", "RLE"}). False when the peer fails.
 bool PeerWrite(const Dib& dib, const std::string& path, const std::vector<std::string>& options = {});
 
+// A netpbm reader of one format (`toPnm`, such as "gemtopnm") turns `path` into a PNM
+// beside it and we parse that: the pixels as netpbm sees them. Null when it fails.
+DibHandle NetpbmRead(const std::string& toPnm, const std::string& path);
+
+// `dib`, black and white, through netpbm's writer of a 1-bit format (`fromPbm`, such as
+// "pbmtogem"): PPM, then grey, then a PBM thresholded at half, then `path`. False when
+// a step fails.
+bool NetpbmWriteBitmap(const Dib& dib, const std::string& fromPbm, const std::string& path);
+
 // Every pixel as 0x00RRGGBB, top row first, through the colour table for palette
 // images: what two images look like regardless of how they are stored.
 std::vector<std::uint32_t> RgbPixels(const Dib& dib);
