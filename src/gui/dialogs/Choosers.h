@@ -9,6 +9,7 @@
 class QWidget;
 
 namespace km {
+class FileTypeTable;
 class Profile;
 }
 
@@ -26,10 +27,10 @@ bool ChooseColour(QWidget* parent, Profile& profile, std::uint32_t* colour, int 
 // the root), or an empty string on Cancel.
 QString ChooseFolder(QWidget* parent, const QString& title, const QString& start);
 
-// The preview chooser: a file dialog over every readable type (BMP first) with the
+// The preview chooser: a file dialog over every readable type of `types` (BMP first) with the
 // "&Default" button. Answers true with *path set to the chosen file, or to
 // "Internal Preview" (InternalPreviewName() of NewPreviewDlg.h, the value that selects the
 // built-in picture) when "&Default" was pressed; false on Cancel.
-bool ChoosePreviewFile(QWidget* parent, const QString& current, QString* path);
+bool ChoosePreviewFile(QWidget* parent, const QString& current, const FileTypeTable& types, QString* path);
 
 }  // namespace km::gui

@@ -29,16 +29,15 @@ bool IsInternalPreview(const QString& path) {
   return path.isEmpty() || path.compare(InternalPreviewName(), Qt::CaseInsensitive) == 0;
 }
 
-QStringList PreviewNameFilters() {
+QStringList PreviewNameFilters(const FileTypeTable& types) {
   // "Preview Bitmap File (*.bmp)|*.bmp|All Files (*.*)|*.*||"
   const QStringList preview = DialogString(text::kPreviewFilter).split(QLatin1Char('|'));
   QStringList filters;
   if (preview.size() >= 4) {
     filters << preview[0];
   }
-  const FileTypeTable table;
-  for (int n = 1; n <= table.entryCount(); ++n) {
-    const QStringList parts = QString::fromStdString(table.entry(n).text).split(QLatin1Char('|'));
+  for (int n = 1; n <= types.entryCount(); ++n) {
+    const QStringList parts = QString::fromStdString(types.entry(n).text).split(QLatin1Char('|'));
     if (parts.size() >= 2) {
       filters << NameFilter(parts[0], parts[1]);
     }
@@ -49,13 +48,13 @@ QStringList PreviewNameFilters() {
   return filters;
 }
 
-CNewPreviewDlg::CNewPreviewDlg(const QString& current, QWidget* parent)
+CNewPreviewDlg::CNewPreviewDlg(const QString& current, const FileTypeTable& types, QWidget* parent)
     : QFileDialog(parent, DialogString(text::kOpenPreviewImage)) {
   setObjectName(QStringLiteral("previewChooser"));
   setOption(QFileDialog::DontUseNativeDialog);
   setAcceptMode(QFileDialog::AcceptOpen);
   setFileMode(QFileDialog::ExistingFile);
-  setNameFilters(PreviewNameFilters());
+  setNameFilters(PreviewNameFilters(types));
   setDefaultSuffix(QStringLiteral("bmp"));
   resize(820, 500);
   FitFileColumns(this);
@@ -118,8 +117,8 @@ void CNewPreviewDlg::accept() {
   QFileDialog::accept();
 }
 
-bool ChoosePreviewFile(QWidget* parent, const QString& current, QString* path) {
-  CNewPreviewDlg dialog(current, parent);
+bool ChoosePreviewFile(QWidget* parent, const QString& current, const FileTypeTable& types, QString* path) {
+  CNewPreviewDlg dialog(current, types, parent);
   if (dialog.exec() != QDialog::Accepted) {
     return false;
   }

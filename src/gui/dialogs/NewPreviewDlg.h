@@ -8,6 +8,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace km {
+class FileTypeTable;
+}
+
 namespace km::gui {
 
 // The stored preview path that selects the built-in picture, string 2731 "Internal
@@ -16,14 +20,14 @@ QString InternalPreviewName();
 bool IsInternalPreview(const QString& path);
 
 // The chooser's name filters: "Preview Bitmap File (*.bmp)", one per readable type of
-// the file type table ("GIF - CompuServe (*.gif)"), then "All Files (*.*)".
-QStringList PreviewNameFilters();
+// `types` ("GIF - CompuServe (*.gif)", and the import filters' types), then "All Files (*.*)".
+QStringList PreviewNameFilters(const FileTypeTable& types);
 
 class CNewPreviewDlg : public QFileDialog {
   Q_OBJECT
 
 public:
-  CNewPreviewDlg(const QString& current, QWidget* parent = nullptr);
+  CNewPreviewDlg(const QString& current, const FileTypeTable& types, QWidget* parent = nullptr);
 
   // After OK: the chosen file, or InternalPreviewName() when "&Default" was pressed.
   QString chosenPath() const;

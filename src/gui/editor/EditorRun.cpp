@@ -8,6 +8,7 @@
 #include "commands/ErrorText.h"
 #include "common/Settings.h"
 #include "fileio/IoSettings.h"
+#include "fileio/filters/ImportFilters.h"
 #include "gui/dialogs/Choosers.h"
 #include "gui/editor/EditorWindow.h"
 #include "gui/editor/PreviewWidget.h"
@@ -63,13 +64,14 @@ void EditorWindow::loadPreview() {
   previewPath_ = profile_.getString(settings::kGeneral, settings::kPreviewImage, std::string());
   const std::string path = previewPath_;
   const InputPreferences preferences = LoadInputPreferences(profile_);
+  const auto types = std::make_shared<const FileTypeTable>(LoadFileTypeTable(profile_));
   const QSize room = previewRoom();
   const int depth = screenDepth_;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   work_->post<PreviewLoad>(
-      [path, preferences, room, depth] {
+      [path, types, preferences, room, depth] {
         PreviewLoad load;
-        load.image = SharedDib(LoadPreviewImage(path, preferences));
+        load.image = SharedDib(LoadPreviewImage(path, *types, preferences));
         load.display = BuildDisplayImage(load.image.get(), room.width(), room.height(), depth);
         return load;
       },
@@ -87,7 +89,7 @@ void EditorWindow::revertPreview() {
 void EditorWindow::chooseNewPreview() {
   if (busy_ || testing_ || isWorking()) return;
   QString chosen;
-  if (!ChoosePreviewFile(this, QString::fromStdString(previewPath_), &chosen)) return;
+  if (!ChoosePreviewFile(this, QString::fromStdString(previewPath_), LoadFileTypeTable(profile_), &chosen)) return;
   const std::string stored =
       chosen.isEmpty() ? LoadString(kInternalPreview) : chosen.toStdString();
   profile_.setString(settings::kGeneral, settings::kPreviewImage, stored);
@@ -137,15 +139,16 @@ void EditorWindow::testScript() {
   previewPath_ = profile_.getString(settings::kGeneral, settings::kPreviewImage, std::string());
   const std::string path = previewPath_;
   const InputPreferences preferences = LoadInputPreferences(profile_);
+  const auto types = std::make_shared<const FileTypeTable>(LoadFileTypeTable(profile_));
   const std::shared_ptr<const CScript> run = testRun_;
   const QSize room = previewRoom();
   const int depth = screenDepth_;
   // The test starts from the picture as loaded, and the first 519 of the script gathers
   // its palette from it before anything runs.
   work_->post<PreviewLoad>(
-      [path, preferences, run, room, depth] {
+      [path, types, preferences, run, room, depth] {
         PreviewLoad load;
-        load.image = SharedDib(LoadPreviewImage(path, preferences));
+        load.image = SharedDib(LoadPreviewImage(path, *types, preferences));
         load.display = BuildDisplayImage(load.image.get(), room.width(), room.height(), depth);
         auto palette = std::make_shared<OptimumPalette>();
         if (const CScriptCommand* optimum = run->FindCode(kApplyOptimizedPalette)) {

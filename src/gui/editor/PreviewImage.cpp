@@ -67,9 +67,8 @@ DibHandle BuiltInPreview() {
   return dib;
 }
 
-DibHandle LoadPreviewImage(const std::string& path, const InputPreferences& preferences) {
+DibHandle LoadPreviewImage(const std::string& path, const FileTypeTable& types, const InputPreferences& preferences) {
   if (!IsInternalPreview(path)) {
-    const FileTypeTable types;
     ReadResult read = ReadImageFile(nullptr, types, preferences, path, -1);
     if (read.code == 0 && read.image) {
       return std::move(read.image);

@@ -41,9 +41,10 @@ bool IsInternalPreview(const std::string& path);
 // A fresh copy of the built-in picture.
 DibHandle BuiltInPreview();
 
-// The preview for `path`: the file read through the format library (any readable type),
-// or the built-in picture for an internal path or a file that cannot be read.
-DibHandle LoadPreviewImage(const std::string& path, const InputPreferences& preferences);
+// The preview for `path`: the file read as a batch run reads it (the format library and
+// the import filters of `types`), or the built-in picture for an internal path or a
+// file that cannot be read.
+DibHandle LoadPreviewImage(const std::string& path, const FileTypeTable& types, const InputPreferences& preferences);
 
 // What the preview frame paints: the working image fitted into fw x fh (resampled for 24
 // bits, resized otherwise, copied when it fits) and, on a screen of fewer than 24 bits

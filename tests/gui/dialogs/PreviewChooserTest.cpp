@@ -38,13 +38,15 @@ class PreviewChooserTest : public QObject {
 
 private slots:
   void typeListHasBitmapFirstThenEveryReadableType() {
-    const QStringList filters = km::gui::PreviewNameFilters();
-    const km::FileTypeTable table;
+    km::FileTypeTable table;
+    QVERIFY(table.addEntry("WEBP - EXT: WebP Image|*.WEBP|", km::kTypeFirstFilter + 8));  // an import filter
+    const QStringList filters = km::gui::PreviewNameFilters(table);
     QCOMPARE(filters.size(), table.entryCount() + 2);
     QCOMPARE(filters.first(), QStringLiteral("Preview Bitmap File (*.bmp)"));
     QCOMPARE(filters.last(), QStringLiteral("All Files (*.*)"));
     QVERIFY(filters.contains(QStringLiteral("GIF - CompuServe (*.gif)")));
     QVERIFY(filters.contains(QStringLiteral("PCD - Kodak Photo CD (*.pcd)")));
+    QVERIFY(filters.contains(QStringLiteral("WEBP - EXT: WebP Image (*.webp)")));
   }
 
   void internalPreviewIsComparedWithoutCase() {
@@ -63,7 +65,7 @@ private slots:
       nameBox = km::guitest::Child<QLineEdit>(d, "fileNameEdit")->text();
     });
     QString path = current;
-    QVERIFY(km::gui::ChoosePreviewFile(nullptr, current, &path));
+    QVERIFY(km::gui::ChoosePreviewFile(nullptr, current, km::FileTypeTable{}, &path));
     QCOMPARE(path, QStringLiteral("Internal Preview"));
     QCOMPARE(nameBox, QStringLiteral("Internal Preview"));
     QCOMPARE(title, QStringLiteral("Open Preview Image"));
@@ -73,7 +75,7 @@ private slots:
     const QString current = MakeFile(QStringLiteral("photo.jpg"));
     km::guitest::WhenModal<CNewPreviewDlg>([&](CNewPreviewDlg* d) { Press(d, "okButton"); });
     QString path;
-    QVERIFY(km::gui::ChoosePreviewFile(nullptr, current, &path));
+    QVERIFY(km::gui::ChoosePreviewFile(nullptr, current, km::FileTypeTable{}, &path));
     QCOMPARE(path, current);
   }
 
@@ -83,14 +85,14 @@ private slots:
       Press(d, "okButton");
     });
     QString path;
-    QVERIFY(km::gui::ChoosePreviewFile(nullptr, QString(), &path));
+    QVERIFY(km::gui::ChoosePreviewFile(nullptr, QString(), km::FileTypeTable{}, &path));
     QCOMPARE(path, QStringLiteral("Internal Preview"));
   }
 
   void cancelLeavesThePathAlone() {
     km::guitest::WhenModal<CNewPreviewDlg>([&](CNewPreviewDlg* d) { Press(d, "cancelButton"); });
     QString path = QStringLiteral("/somewhere/else.bmp");
-    QVERIFY(!km::gui::ChoosePreviewFile(nullptr, QStringLiteral("Internal Preview"), &path));
+    QVERIFY(!km::gui::ChoosePreviewFile(nullptr, QStringLiteral("Internal Preview"), km::FileTypeTable{}, &path));
     QCOMPARE(path, QStringLiteral("/somewhere/else.bmp"));
   }
 };

@@ -84,7 +84,7 @@ private slots:
     editor_->hide();
     const std::string path = (dir_.path() + QStringLiteral("/wide.bmp")).toStdString();
     WriteSolidBmp(path, 1000, 500, 200, 0, 0);
-    DibHandle wide = gui::LoadPreviewImage(path, InputPreferences{});
+    DibHandle wide = gui::LoadPreviewImage(path, FileTypeTable{}, InputPreferences{});
     QVERIFY(wide);
     QCOMPARE(wide->width(), 1000);
 
@@ -106,6 +106,13 @@ private slots:
     // In the window the info line gives the working image, not the display.
     startWithPreview(path);
     QCOMPARE(infoLine(), QStringLiteral("Image: 1000 x 500 x 24bpp"));
+  }
+
+  // A type only an import filter reads (the WebP filter installed with the program)
+  // makes a preview as it makes a batch run's input.
+  void previewOfAFilterTypeIsReadThroughTheFilter() {
+    startWithPreview(std::string(KILNMARK_TEST_DATA) + "/../../examples/filters/evening.webp");
+    QCOMPARE(infoLine(), QStringLiteral("Image: 320 x 240 x 24bpp"));
   }
 
   void builtInPictureStandsInForEveryUnusablePath() {
