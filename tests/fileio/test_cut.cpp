@@ -36,6 +36,26 @@ TEST_F(CodecTest, CutPaletteFollowsTheFinalNameOfAHiddenPartFile) {
   EXPECT_FALSE(std::filesystem::exists(Path(".out.cut.pal")));
 }
 
+// The palette is renamed into place: an earlier palette's file (held here by a second
+// link) is never written over, and a palette that cannot be written leaves no picture
+// and no hidden file.
+TEST_F(CodecTest, CutPaletteReplacesTheEarlierOneOnlyWhenWhole) {
+  DibHandle src = RandomPaletteImage(3, 2, 8, 0, 3);
+  ASSERT_EQ(EncodeCUT(nullptr, Path("out.cut"), src.get()), imgx::kOk);
+  const Bytes earlier = ReadBytes(Path("out.pal"));
+  std::filesystem::create_hard_link(Path("out.pal"), Path("kept.pal"));
+  DibHandle other = RandomPaletteImage(3, 2, 8, 100, 4);
+  ASSERT_EQ(EncodeCUT(nullptr, Path("out.cut"), other.get()), imgx::kOk);
+  EXPECT_EQ(ReadBytes(Path("kept.pal")), earlier);
+  EXPECT_NE(ReadBytes(Path("out.pal")), earlier);
+
+  std::filesystem::create_directory(Path(".new.pal.part"));  // the hidden name is taken
+  EXPECT_NE(EncodeCUT(nullptr, Path("new.cut"), src.get()), imgx::kOk);
+  EXPECT_FALSE(std::filesystem::exists(Path("new.cut")));
+  EXPECT_FALSE(std::filesystem::exists(Path("new.pal")));
+  EXPECT_TRUE(std::filesystem::is_directory(Path(".new.pal.part")));
+}
+
 TEST_F(CodecTest, CutPaletteEntriesNeverCrossA512ByteBlock) {
   DibHandle src = RandomPaletteImage(2, 1, 8, 0, 3);
   ASSERT_EQ(EncodeCUT(nullptr, Path("b.cut"), src.get()), imgx::kOk);

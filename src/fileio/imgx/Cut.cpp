@@ -11,6 +11,7 @@
 // kind is ignored; without one the image gets a grey ramp. The encoder writes both files.
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
@@ -276,12 +277,21 @@ Code EncodeCUT(ProgressWindow progress, const std::string& path, const Dib* dib)
   if (const Code c = WriteFileBytes(path, w.bytes()); c != kOk) {
     return c;
   }
-  if (const Code c = WriteFileBytes(palettePath, PaletteFile(*dib)); c != kOk) {
+  // The palette goes under a hidden name and is renamed into place once whole, so a
+  // failed or killed write never leaves a cut-off palette beside an earlier picture.
+  const std::filesystem::path final(palettePath);
+  const std::string paletteTemp = (final.parent_path() / ("." + final.filename().string() + ".part")).string();
+  // WriteFileBytes removes what it wrote when it fails, and nothing that was there.
+  Code c = WriteFileBytes(paletteTemp, PaletteFile(*dib));
+  if (c == kOk && std::rename(paletteTemp.c_str(), palettePath.c_str()) != 0) {
+    std::remove(paletteTemp.c_str());
+    c = kWriteError;
+  }
+  if (c != kOk) {
     std::error_code ec;
     std::filesystem::remove(path, ec);
-    return c;
   }
-  return kOk;
+  return c;
 }
 
 }  // namespace km::imgx
