@@ -93,6 +93,19 @@ DibHandle ResampleByDefinition(const Dib& src, int dw, int dh) {
   return out;
 }
 
+// ResampleDIB of src to dw x dh, by both loop kinds, gives ResampleByDefinition's bytes.
+void ExpectResampleByDefinition(const Dib& src, int dw, int dh) {
+  const DibHandle want = ResampleByDefinition(src, dw, dh);
+  test::ForBothLoopKinds([&](bool wide) {
+    SCOPED_TRACE(std::to_string(src.width()) + "x" + std::to_string(src.height()) + " -> " + std::to_string(dw) +
+                 "x" + std::to_string(dh) + " bits " + std::to_string(src.bitCount()) + " " +
+                 test::LoopKindName(wide));
+    DibHandle out;
+    ASSERT_EQ(ResampleDIB(nullptr, &src, &out, dw, dh), kOk);
+    ExpectSameBytes(*out, *want);
+  });
+}
+
 TEST(ResampleDefinition, EnlargingAndSameSizeMatchTheWeightedMean) {
   using Case = std::tuple<int, int, int, int>;
   for (const auto& [sw, sh, dw, dh] :
@@ -100,14 +113,7 @@ TEST(ResampleDefinition, EnlargingAndSameSizeMatchTheWeightedMean) {
         Case{1, 1, 512, 3}, Case{3, 1, 700, 2}, Case{255, 2, 256, 3}, Case{50, 40, 51, 120}, Case{2, 9, 5, 9}}) {
     for (int bits : {8, 24}) {
       const DibHandle src = RandomImage(sw, sh, bits, static_cast<std::uint32_t>(sw * 131 + dw + bits));
-      const DibHandle want = ResampleByDefinition(*src, dw, dh);
-      test::ForBothLoopKinds([&](bool wide) {
-        SCOPED_TRACE(std::to_string(sw) + "x" + std::to_string(sh) + " -> " + std::to_string(dw) + "x" +
-                     std::to_string(dh) + " bits " + std::to_string(bits) + " " + test::LoopKindName(wide));
-        DibHandle out;
-        ASSERT_EQ(ResampleDIB(nullptr, src.get(), &out, dw, dh), kOk);
-        ExpectSameBytes(*out, *want);
-      });
+      ExpectResampleByDefinition(*src, dw, dh);
     }
   }
 }
@@ -137,14 +143,7 @@ TEST(ResampleDefinition, RandomEnlargementsMatchTheWeightedMean) {
     const int dh = whole ? sh * draw(1, 4) : draw(sh, 4 * sh + 3);
     for (int bits : {8, 24}) {
       const DibHandle src = RandomImage(sw, sh, bits, static_cast<std::uint32_t>(n * 7 + bits));
-      const DibHandle want = ResampleByDefinition(*src, dw, dh);
-      test::ForBothLoopKinds([&](bool wide) {
-        SCOPED_TRACE(std::to_string(sw) + "x" + std::to_string(sh) + " -> " + std::to_string(dw) + "x" +
-                     std::to_string(dh) + " bits " + std::to_string(bits) + " " + test::LoopKindName(wide));
-        DibHandle out;
-        ASSERT_EQ(ResampleDIB(nullptr, src.get(), &out, dw, dh), kOk);
-        ExpectSameBytes(*out, *want);
-      });
+      ExpectResampleByDefinition(*src, dw, dh);
     }
   }
 }
