@@ -134,6 +134,35 @@ TEST_F(CodecTest, TgaRightToLeftHoldsForEveryVerticalOrder) {
   }
 }
 
+// Two-way interleave stores lines 0, 2, 4 then 1, 3; four-way lines 0, 4, 1, 5, 2, 3.
+// One grey pixel a row, each holding ten times its line plus ten; run-length packets
+// cross the passes.
+TEST_F(CodecTest, TgaInterleavedRowsGoToTheirLines) {
+  struct Case {
+    int descriptor;
+    std::vector<int> stored;
+  };
+  for (const Case& c : {Case{0x60, {10, 30, 50, 20, 40}}, Case{0xA0, {10, 50, 20, 60, 30, 40}},
+                        Case{0x80, {10, 50, 20, 60, 30, 40}}}) {
+    const int height = static_cast<int>(c.stored.size());
+    Bytes b = TgaHeader(0, 11, 0, 0, 0, 1, height, 8, c.descriptor);
+    b.push_back(static_cast<std::uint8_t>(height - 1));  // one raw packet of every row
+    b.insert(b.end(), c.stored.begin(), c.stored.end());
+    DibHandle out;
+    ASSERT_EQ(DecodeBytes(Decode, "il.tga", b, &out), imgx::kOk);
+    for (int line = 0; line < height; ++line) {
+      // Top-down files (0x20) count lines from the top, the others from the bottom.
+      const int y = (c.descriptor & 0x20) != 0 ? line : height - 1 - line;
+      EXPECT_EQ(GetPixel(*out, 0, y), static_cast<std::uint32_t>(10 * line + 10)) << c.descriptor << " " << line;
+    }
+    if (HavePeer("tgatoppm")) {  // netpbm reads the passes the same way
+      DibHandle seen = NetpbmRead("tgatoppm", Path("il.tga"));
+      ASSERT_NE(seen, nullptr);
+      EXPECT_EQ(RgbPixels(*seen), RgbPixels(*out)) << c.descriptor;
+    }
+  }
+}
+
 TEST_F(CodecTest, TgaExtraHandleCarriesIdAuthorAndComment) {
   DibHandle src = MakeRgb(3, 2, 1, 2, 3);
   imgx::ImageExtra extra;

@@ -192,15 +192,23 @@ Code DecodeBytes(const std::vector<std::uint8_t>& bytes, ProgressWindow progress
 
   const bool topDown = (h.descriptor & 0x20) != 0;
   const bool rightToLeft = (h.descriptor & 0x10) != 0;
+  // Interleaved files (bits 6-7: 1 two-way, 2 four-way) store every second (fourth) line
+  // first, then the lines after those, and so on; 3 is reserved and read as 0.
+  const int interleave = (h.descriptor >> 6) == 2 ? 4 : (h.descriptor >> 6) == 1 ? 2 : 1;
+  int line = 0;      // the stored row's line, counted in the file's vertical order
+  int firstLine = 0;  // where the current pass began
   const std::size_t outBytes = bits == 24 ? 3 : 1;
   int runLeft = 0;       // pixels left in the current packet
   bool runRepeat = false;
   const std::uint8_t* runPixel = nullptr;
-  for (int r = 0; r < h.height; ++r) {
+  for (int r = 0; r < h.height; ++r, line += interleave) {
     if (RowCancelled(progress, r, h.height)) {
       return kCancelled;
     }
-    std::uint8_t* row = topDown ? TopRow(*dib, r) : dib->row(r);
+    if (line >= h.height) {
+      line = ++firstLine;
+    }
+    std::uint8_t* row = topDown ? TopRow(*dib, line) : dib->row(line);
     for (int i = 0; i < h.width; ++i) {
       const std::uint8_t* src = nullptr;
       if (!h.rle()) {
