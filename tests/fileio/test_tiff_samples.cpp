@@ -103,6 +103,27 @@ TEST(TiffSamples, IntegerGreyOfOddSizesScalesToEightBits) {
   EXPECT_EQ(GetPixel(*dib, 1, 0), 255u);
 }
 
+// Signed levels are moved up by half the range: -32768, -1, 0 and 32767 become 0,
+// 32767 * 255 / 65535 = 127.498 (127), 32768 * 255 / 65535 = 127.502 (128) and 255;
+// signed 8-bit RGB -128, 0, 127 becomes 0, 128, 255.
+TEST(TiffSamples, SignedIntegersAreLevelsAroundZero) {
+  test::TempFolder dir("tif");
+  Code c = 0;
+  WriteTiff(dir.path("s16.tif"), 4, 1, {16, 1, SAMPLEFORMAT_INT},
+            {Raw(std::vector<std::int16_t>{-32768, -1, 0, 32767})});
+  DibHandle dib = Read(dir.path("s16.tif"), &c);
+  ASSERT_EQ(c, kOk);
+  EXPECT_EQ(GetPixel(*dib, 0, 0), 0u);
+  EXPECT_EQ(GetPixel(*dib, 1, 0), 127u);
+  EXPECT_EQ(GetPixel(*dib, 2, 0), 128u);
+  EXPECT_EQ(GetPixel(*dib, 3, 0), 255u);
+  WriteTiff(dir.path("s8.tif"), 1, 1, {8, 3, SAMPLEFORMAT_INT, PHOTOMETRIC_RGB},
+            {Raw(std::vector<std::int8_t>{-128, 0, 127})});
+  dib = Read(dir.path("s8.tif"), &c);
+  ASSERT_EQ(c, kOk);
+  EXPECT_EQ(test::RgbPixels(*dib), (std::vector<std::uint32_t>{0x0080FF}));
+}
+
 TEST(TiffSamples, FloatingPointMapsZeroToOneOntoTheLevels) {
   test::TempFolder dir("tif");
   Code c = 0;
@@ -196,6 +217,7 @@ TEST(TiffSamplesPeer, PeerFilesReadAsThePeerReadsThem) {
       {"g.pgm", {"-define", "quantum:format=floating-point", "-depth", "16"}},
       {"g.pgm", {"-define", "quantum:format=floating-point", "-depth", "32", "-compress", "zip"}},
       {"g.pgm", {"-define", "quantum:format=floating-point", "-depth", "64"}},
+      {"g.pgm", {"-define", "quantum:format=signed", "-depth", "16"}},
       {"c.ppm", {"-depth", "12", "-interlace", "plane"}},
       {"c.ppm", {"-define", "quantum:format=floating-point", "-depth", "32"}},
       {"c.ppm", {"-define", "tiff:tile-geometry=16x16"}},  // uncompressed tiles

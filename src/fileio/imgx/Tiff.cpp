@@ -190,7 +190,14 @@ Code DecodeFile(TIFF* tif, std::size_t fileSize, ProgressWindow progress, DibHan
                              spp == 1 && (bps == 1 || bps == 4 || bps == 8);
   const bool palette = photometric == PHOTOMETRIC_PALETTE && spp == 1 && (bps == 1 || bps == 4 || bps == 8);
   const bool rgb = photometric == PHOTOMETRIC_RGB && bps == 8 && (spp == 3 || spp == 4);
-  const bool native = !TIFFIsTiled(tif) && (planar == PLANARCONFIG_CONTIG || spp == 1) && (bilevelOrGrey || palette || rgb);
+  // Signed samples are levels around zero. The RGBA reader and the rows below would take
+  // them as unsigned (so -1 would be white), so they go to the sample reader, which
+  // moves them up by half the range. Below 8 bits the flag is taken to be a slip.
+  std::uint16_t format = SAMPLEFORMAT_UINT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+  const bool signedLevels = format == SAMPLEFORMAT_INT && bps >= 8 && photometric != PHOTOMETRIC_PALETTE;
+  const bool native = !signedLevels && !TIFFIsTiled(tif) && (planar == PLANARCONFIG_CONTIG || spp == 1) &&
+                      (bilevelOrGrey || palette || rgb);
   const int outBits = native && !rgb ? bps : 24;
   if (!WithinBudget(Dib::Stride(w, native ? outBits : 32), h, fileSize, kTiffRatio)) {
     return kBadDimensions;
@@ -199,7 +206,7 @@ Code DecodeFile(TIFF* tif, std::size_t fileSize, ProgressWindow progress, DibHan
     char message[1024];
     // The RGBA reader passes palettes of more than 8 bits but has no way to draw them.
     const bool widePalette = photometric == PHOTOMETRIC_PALETTE && bps > 8;
-    if (!widePalette && TIFFRGBAImageOK(tif, message) == 1) {
+    if (!widePalette && !signedLevels && TIFFRGBAImageOK(tif, message) == 1) {
       *throughRgba = true;
       return ReadRgba(tif, w, h, progress, out);
     }
