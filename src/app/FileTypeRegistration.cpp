@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include "StringTable.h"
+#include "common/UserFolders.h"
 
 namespace km {
 namespace {
@@ -109,12 +110,7 @@ void RunIfPresent(const char* tool, const std::string& folder) {
 
 }  // namespace
 
-std::string UserDataHome() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && xdg[0] == '/') return xdg;
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : "") + "/.local/share";
-}
+std::string UserDataHome() { return UserBaseFolder("XDG_DATA_HOME", ".local/share"); }
 
 std::string RunningProgramPath() {
   std::error_code ec;

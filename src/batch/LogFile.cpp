@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "common/SystemError.h"
+#include "common/UserFolders.h"
 
 namespace km {
 
@@ -52,15 +53,7 @@ bool AppendLogFile(const std::string& path, const std::vector<std::string>& line
 }
 
 std::string CurrentLogPath() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  fs::path base;
-  if (state != nullptr && state[0] == '/') {
-    base = state;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = fs::path(home != nullptr ? home : "/tmp") / ".local" / "state";
-  }
-  const fs::path folder = base / "kilnmark";
+  const fs::path folder = fs::path(UserBaseFolder("XDG_STATE_HOME", ".local/state")) / "kilnmark";
   std::error_code ec;
   fs::create_directories(folder, ec);
   return (folder / "CURRENT.LOG").string();

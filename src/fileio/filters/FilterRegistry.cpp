@@ -7,6 +7,7 @@
 
 #include "common/ProgramFile.h"
 #include "common/Settings.h"
+#include "common/UserFolders.h"
 #include "fileio/filters/FilterCall.h"
 #include "fileio/filters/ImportFilters.h"
 #include "fileio/filters/IniFile.h"
@@ -130,15 +131,8 @@ FileTypeTable LoadFileTypeTable(const Profile& profile) {
 }
 
 std::string UserFilterRegistration() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  fs::path base;
-  if (xdg != nullptr && xdg[0] == '/') {
-    base = xdg;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = fs::path(home != nullptr && home[0] != '\0' ? home : "/") / ".config";
-  }
-  return (base / settings::kOrganisation / kRegistrationFile).string();
+  return (fs::path(UserBaseFolder("XDG_CONFIG_HOME", ".config")) / settings::kOrganisation / kRegistrationFile)
+      .string();
 }
 
 std::string InstalledFilterRegistration() { return ProgramFilePath(kRegistrationFile); }
